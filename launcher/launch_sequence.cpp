@@ -1,0 +1,36 @@
+#include "launcher/launch_sequence.h"
+
+#include "support/command_line.h"
+#include "support/paths.h"
+
+namespace tidemark {
+
+void LaunchSequence::FindFolders(const TextValue& modulePath) {
+  ProgramFolder = FolderPartOf(modulePath);
+  JournalFolder = ProgramFolder + "Journals\\";
+}
+
+void LaunchSequence::EnsureJournalFolder() const {
+  // Only the last level is made; a failure is not reported and the run goes on.
+  if (!FolderIsPresent(JournalFolder)) MakeFolder(JournalFolder.Bytes());
+}
+
+bool LaunchSuppressedBy(const TextValue& firstParameter) {
+  return firstParameter == TextValue("/N") || firstParameter == TextValue("/n");
+}
+
+std::int32_t LaunchSequence::Run() {
+  FindFolders(CommandParameter(0));
+  EnsureJournalFolder();
+  // Step 4, the dated journal line, and step 5, the uo.cfg update, go here.
+  if (LaunchSuppressedBy(CommandParameter(1))) return 0;
+  // Step 7, starting the assistant, the monitor or the client, goes here.
+  return 0;
+}
+
+std::int32_t EntryProcedure(platform::HMODULE, platform::HMODULE, const char*, std::int32_t) {
+  LaunchSequence sequence;
+  return sequence.Run();
+}
+
+}  // namespace tidemark

@@ -1,0 +1,36 @@
+// The launch sequence: the whole of the program's own behaviour, run once,
+// straight through, from the entry procedure.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "support/text_value.h"
+
+namespace tidemark {
+
+// The values the sequence holds for its whole run, and its steps in order.
+struct LaunchSequence {
+  TextValue ProgramFolder;  // the program's own folder, ending with "\"
+  TextValue JournalFolder;  // ProgramFolder + "Journals\"
+  TextValue JournalLine;    // the uo.cfg line that names today's journal file
+  bool AppendNeeded = true;
+  TextValue UOAssistPath;
+
+  // Runs steps 1 to 8 and returns the exit code, always 0. An error from a
+  // step passes out to the caller.
+  std::int32_t Run();
+
+  void FindFolders(const TextValue& modulePath);  // steps 1 and 2
+  void EnsureJournalFolder() const;               // step 3
+};
+
+// True when parameter 1 is exactly "/N" or "/n": the launch is suppressed.
+bool LaunchSuppressedBy(const TextValue& firstParameter);
+
+// The program's entry procedure, in the GUI entry-point form. It reads none
+// of its arguments: the switch is taken from the command line afresh.
+std::int32_t EntryProcedure(platform::HMODULE instance, platform::HMODULE previousInstance,
+                            const char* commandTail, std::int32_t showState);
+
+}  // namespace tidemark

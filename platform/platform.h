@@ -1,0 +1,102 @@
+// The narrow table of operating-system calls that the support library and the
+// launcher make. Every call keeps its Win32 name, arguments and answers, so the
+// core reads like the Windows program it is. Two implementations stand behind
+// this header and CMake links exactly one of them:
+//   win32/  forwards each call to the real Win32 function;
+//   posix/  answers the same way on Linux, seeing the POSIX root as drive Z:
+//           (as Wine does), so the core only ever handles Windows paths.
+//
+// The win32 implementation includes <windows.h> after this header; the
+// constants below therefore carry names that <windows.h> does not define as
+// macros.
+#pragma once
+
+#include <cstdint>
+
+namespace tidemark::platform {
+
+using BOOL = std::int32_t;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using LCID = std::uint32_t;
+using LANGID = std::uint16_t;
+using HANDLE = void*;
+using HMODULE = void*;
+using HWND = void*;
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char cFileName[260];
+  char cAlternateFileName[14];
+};
+
+struct CPINFO {
+  UINT MaxCharSize;
+  BYTE DefaultChar[2];
+  BYTE LeadByte[12];
+};
+
+// Values of the calls' arguments and answers that the core relies on.
+inline HANDLE InvalidHandleValue() {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+}
+inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr DWORD kFileAttributeReadOnly = 0x01;
+inline constexpr DWORD kFileAttributeDirectory = 0x10;
+inline constexpr int kSmDbcsEnabled = 42;
+inline constexpr UINT kCpAcp = 0;
+
+// Win32 error codes that the stand-in reports and the core inspects.
+inline constexpr DWORD kErrorFileNotFound = 2;
+inline constexpr DWORD kErrorPathNotFound = 3;
+inline constexpr DWORD kErrorAccessDenied = 5;
+inline constexpr DWORD kErrorInvalidName = 123;
+inline constexpr DWORD kErrorAlreadyExists = 183;
+
+// Command line and module (kernel32).
+DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
+const char* GetCommandLineA();
+HMODULE GetModuleHandleA(const char* moduleName);
+
+// File-system queries (kernel32).
+HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
+BOOL FindClose(HANDLE findFile);
+BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime);
+BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTime);
+DWORD GetFileAttributesA(const char* fileName);
+BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
+DWORD GetLastError();
+void SetLastError(DWORD errorCode);
+
+// Code page and locale facts (kernel32, user32).
+int GetSystemMetrics(int index);
+BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo);
+LCID GetSystemDefaultLCID();
+LANGID GetSystemDefaultLangID();
+
+// User interface and process (user32, kernel32).
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+HANDLE GetCurrentProcess();
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+
+}  // namespace tidemark::platform
+
+namespace tidemark {
+// The program proper, defined by the launcher. The platform's process entry
+// (WinMain on Windows, main on Linux) hands over to it and returns its result.
+int RunProgram();
+}  // namespace tidemark

@@ -1,0 +1,77 @@
+#include "platform/posix/host_path.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tidemark::platform::posix {
+
+namespace {
+
+bool IsForbiddenByte(char byte, bool allowWildcards) {
+  if (byte == '*' || byte == '?') return !allowWildcards;
+  return byte == '"' || byte == '<' || byte == '>' || byte == '|';
+}
+
+}  // namespace
+
+std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcards, DWORD& error) {
+  std::string path = windowsPath == nullptr ? "" : windowsPath;
+  if (path.empty()) {
+    error = kErrorPathNotFound;
+    return std::nullopt;
+  }
+  for (char byte : path) {
+    if (IsForbiddenByte(byte, allowWildcards)) {
+      error = kErrorInvalidName;
+      return std::nullopt;
+    }
+  }
+  std::string rest = path;
+  if (path.size() >= 2 && path[1] == ':') {
+    if (path[0] != 'Z' && path[0] != 'z') {
+      error = kErrorPathNotFound;  // Only drive Z: is mapped.
+      return std::nullopt;
+    }
+    rest = path.substr(2);
+  } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    error = kErrorPathNotFound;  // No network shares here.
+    return std::nullopt;
+  }
+  for (char& byte : rest) {
+    if (byte == '\\') byte = '/';
+  }
+  if (rest.empty()) rest = ".";  // "Z:" alone is the current folder of drive Z:.
+  return rest;
+}
+
+std::string WindowsPathOf(const std::string& hostPath) {
+  std::string path = hostPath;
+  for (char& byte : path) {
+    if (byte == '/') byte = '\\';
+  }
+  return hostPath.starts_with('/') ? "Z:" + path : path;
+}
+
+DWORD Win32ErrorOf(int posixError) {
+  switch (posixError) {
+    case 0:
+      return 0;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return kErrorPathNotFound;
+    case EEXIST:
+      return kErrorAlreadyExists;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return kErrorAccessDenied;
+    default:
+      return kErrorAccessDenied;
+  }
+}
+
+}  // namespace tidemark::platform::posix

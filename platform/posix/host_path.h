@@ -1,0 +1,24 @@
+// How the Linux stand-in maps the Windows paths that the core hands down onto
+// POSIX paths, and back. The POSIX root is drive Z:, as Wine shows it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tidemark::platform::posix {
+
+// "Z:\a\b\" gives "/a/b/"; a path without a drive is relative to the current
+// folder ("a\b" gives "a/b"). A path on any other drive, a UNC path and a path
+// holding a byte that Windows forbids in names ("<>|, and * ? unless
+// `allowWildcards`) name nothing: the answer is empty and `error` says why.
+std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcards, DWORD& error);
+
+// "/a/b/tidemark" gives "Z:\a\b\tidemark".
+std::string WindowsPathOf(const std::string& hostPath);
+
+// The Win32 error code that Windows reports for the same failure.
+DWORD Win32ErrorOf(int posixError);
+
+}  // namespace tidemark::platform::posix

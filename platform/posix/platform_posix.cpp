@@ -1,0 +1,282 @@
+// The Linux stand-in for the platform table. It answers as the Win32 calls
+// answer, so the core above behaves the same on both systems: a single-byte
+// code page, English (United States) as the locale, Windows paths on drive Z:.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/host_path.h"
+
+namespace tidemark::platform {
+
+namespace {
+
+thread_local DWORD lastError = 0;
+
+constexpr std::int64_t kTicksPerSecond = 10'000'000;  // FILETIME counts 100 ns.
+constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+
+std::int64_t TicksOf(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                   time.dwLowDateTime);
+}
+
+FILETIME FileTimeOf(std::int64_t ticks) {
+  auto bits = static_cast<std::uint64_t>(ticks);
+  return FILETIME{static_cast<DWORD>(bits & 0xFFFFFFFFu), static_cast<DWORD>(bits >> 32)};
+}
+
+FILETIME FileTimeOf(const timespec& time) {
+  return FileTimeOf((time.tv_sec + kSecondsFrom1601To1970) * kTicksPerSecond + time.tv_nsec / 100);
+}
+
+DWORD AttributesOf(const struct stat& status) {
+  DWORD attributes = S_ISDIR(status.st_mode) ? kFileAttributeDirectory : 0x20;  // archive
+  // A file that nobody may write is what Windows calls read-only.
+  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kFileAttributeReadOnly;
+  return attributes;
+}
+
+void FillFindData(const struct stat& status, const std::string& name, WIN32_FIND_DATAA* data) {
+  *data = WIN32_FIND_DATAA{};
+  data->dwFileAttributes = AttributesOf(status);
+  data->ftCreationTime = FileTimeOf(status.st_ctim);
+  data->ftLastAccessTime = FileTimeOf(status.st_atim);
+  data->ftLastWriteTime = FileTimeOf(status.st_mtim);
+  auto size = static_cast<std::uint64_t>(status.st_size);
+  data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+  std::snprintf(data->cFileName, sizeof data->cFileName, "%s", name.c_str());
+}
+
+// Days since 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's algorithm).
+void CivilFromDays(std::int64_t days, int& year, int& month, int& day) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+  day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  year = static_cast<int>(static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+std::string BuildCommandLine() {
+  std::ifstream source("/proc/self/cmdline", std::ios::binary);
+  std::string raw((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+  std::string line;
+  std::size_t start = 0;
+  bool first = true;
+  while (start < raw.size()) {
+    std::size_t end = raw.find('\0', start);
+    if (end == std::string::npos) end = raw.size();
+    std::string argument = raw.substr(start, end - start);
+    // The Windows form: the program name always in quotes, an argument only
+    // when it is empty or holds a blank or a tab.
+    bool quote = first || argument.empty() || argument.find_first_of(" \t") != std::string::npos;
+    if (!first) line += ' ';
+    line += quote ? '"' + argument + '"' : argument;
+    first = false;
+    start = end + 1;
+  }
+  return line;
+}
+
+struct FindHandle {
+  int unused = 0;
+};
+
+}  // namespace
+
+DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size) {
+  std::string target(4096, '\0');
+  for (;;) {
+    ssize_t count = readlink("/proc/self/exe", target.data(), target.size());
+    if (count < 0) {
+      lastError = posix::Win32ErrorOf(errno);
+      return 0;
+    }
+    if (static_cast<std::size_t>(count) < target.size()) {
+      target.resize(static_cast<std::size_t>(count));
+      break;
+    }
+    target.resize(target.size() * 2);
+  }
+  std::string path = posix::WindowsPathOf(target);
+  if (size == 0) return 0;
+  // As Windows does: a path that does not fit is cut to size - 1 bytes and a
+  // zero, and the answer is the full size.
+  if (path.size() >= size) {
+    std::memcpy(fileName, path.data(), size - 1);
+    fileName[size - 1] = '\0';
+    lastError = 122;  // ERROR_INSUFFICIENT_BUFFER
+    return size;
+  }
+  std::memcpy(fileName, path.c_str(), path.size() + 1);
+  return static_cast<DWORD>(path.size());
+}
+
+const char* GetCommandLineA() {
+  static const std::string line = BuildCommandLine();
+  return line.c_str();
+}
+
+HMODULE GetModuleHandleA(const char*) {
+  static int module = 0;
+  return &module;
+}
+
+HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
+  DWORD error = 0;
+  auto path = posix::HostPathOf(fileName, true, error);
+  if (!path) {
+    lastError = error;
+    return InvalidHandleValue();
+  }
+  if (path->ends_with('/')) {
+    lastError = kErrorFileNotFound;  // A search names an entry, never a folder's inside.
+    return InvalidHandleValue();
+  }
+  std::size_t cut = path->find_last_of('/');
+  std::string folder = cut == std::string::npos ? "./" : path->substr(0, cut + 1);
+  std::string name = cut == std::string::npos ? *path : path->substr(cut + 1);
+  if (folder.find_first_of("*?") != std::string::npos) {
+    lastError = kErrorInvalidName;
+    return InvalidHandleValue();
+  }
+
+  struct stat status {};
+  if (name.find_first_of("*?") == std::string::npos) {
+    if (stat(path->c_str(), &status) != 0) {
+      lastError = posix::Win32ErrorOf(errno);
+      return InvalidHandleValue();
+    }
+    FillFindData(status, name, findData);
+    return new FindHandle;
+  }
+  // A pattern in the last component: the first matching entry, as the folder lists it.
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) {
+    lastError = posix::Win32ErrorOf(errno);
+    return InvalidHandleValue();
+  }
+  for (dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
+    if (fnmatch(name.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
+    if (stat((folder + entry->d_name).c_str(), &status) != 0) continue;
+    FillFindData(status, entry->d_name, findData);
+    closedir(listing);
+    return new FindHandle;
+  }
+  closedir(listing);
+  lastError = kErrorFileNotFound;
+  return InvalidHandleValue();
+}
+
+BOOL FindClose(HANDLE findFile) {
+  if (findFile == nullptr || findFile == InvalidHandleValue()) return 0;
+  delete static_cast<FindHandle*>(findFile);
+  return 1;
+}
+
+BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime) {
+  const std::int64_t ticks = TicksOf(*fileTime);
+  const time_t seconds = static_cast<time_t>(ticks / kTicksPerSecond - kSecondsFrom1601To1970);
+  tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return 0;
+  *localFileTime = FileTimeOf(ticks + static_cast<std::int64_t>(local.tm_gmtoff) * kTicksPerSecond);
+  return 1;
+}
+
+BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTime) {
+  const std::int64_t seconds = TicksOf(*fileTime) / kTicksPerSecond - kSecondsFrom1601To1970;
+  const std::int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  const std::int64_t secondOfDay = seconds - days * 86400;
+  int year = 0, month = 0, day = 0;
+  CivilFromDays(days, year, month, day);
+  if (year < 1980 || year > 2107) {
+    lastError = 87;  // ERROR_INVALID_PARAMETER: outside the MS-DOS range.
+    return 0;
+  }
+  *fatDate = static_cast<WORD>(((year - 1980) << 9) | (month << 5) | day);
+  *fatTime = static_cast<WORD>(((secondOfDay / 3600) << 11) | (((secondOfDay / 60) % 60) << 5) |
+                               ((secondOfDay % 60) / 2));
+  return 1;
+}
+
+DWORD GetFileAttributesA(const char* fileName) {
+  DWORD error = 0;
+  auto path = posix::HostPathOf(fileName, false, error);
+  if (!path) {
+    lastError = error;
+    return kInvalidFileAttributes;
+  }
+  struct stat status {};
+  if (stat(path->c_str(), &status) != 0) {
+    lastError = posix::Win32ErrorOf(errno);
+    return kInvalidFileAttributes;
+  }
+  return AttributesOf(status);
+}
+
+BOOL CreateDirectoryA(const char* pathName, void*) {
+  DWORD error = 0;
+  auto path = posix::HostPathOf(pathName, false, error);
+  if (!path) {
+    lastError = error;
+    return 0;
+  }
+  if (mkdir(path->c_str(), 0777) != 0) {
+    lastError = errno == ENOENT ? kErrorPathNotFound : posix::Win32ErrorOf(errno);
+    return 0;
+  }
+  return 1;
+}
+
+DWORD GetLastError() { return lastError; }
+
+void SetLastError(DWORD errorCode) { lastError = errorCode; }
+
+int GetSystemMetrics(int) { return 0; }
+
+BOOL GetCPInfo(UINT, CPINFO* cpInfo) {
+  *cpInfo = CPINFO{};
+  cpInfo->MaxCharSize = 1;
+  cpInfo->DefaultChar[0] = '?';
+  return 1;
+}
+
+LCID GetSystemDefaultLCID() { return 0x409; }
+
+LANGID GetSystemDefaultLangID() { return 0x409; }
+
+int MessageBoxA(HWND, const char* text, const char* caption, UINT) {
+  std::fprintf(stderr, "%s: %s\n", caption == nullptr ? "Error" : caption,
+               text == nullptr ? "" : text);
+  std::fflush(stderr);
+  return 1;  // IDOK: the box is closed at once.
+}
+
+HANDLE GetCurrentProcess() { return InvalidHandleValue(); }
+
+BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+  if (process != GetCurrentProcess()) {
+    lastError = kErrorAccessDenied;
+    return 0;
+  }
+  std::fflush(stderr);
+  _exit(static_cast<int>(exitCode));
+}
+
+}  // namespace tidemark::platform

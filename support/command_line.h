@@ -1,0 +1,34 @@
+// The program's own file path and the parameters it was started with.
+// Parameter 0 is the module path from the system; parameters 1 and up are cut
+// from the command line by a small scanner whose rules for blanks and double
+// quotes alone decide what the launcher sees. Nothing is kept: every request
+// reads the command line afresh.
+#pragma once
+
+#include <cstdint>
+
+#include "support/text_value.h"
+
+namespace tidemark {
+
+// One scanning step from `position` inside a zero-terminated command line:
+// the next parameter (empty when the line is exhausted) and, in `position`,
+// the byte that stopped it. Parameters of any length are collected whole.
+TextValue NextParameter(const char*& position);
+
+// Index 0: the module path, read whole however long it is. Index n >= 1:
+// parameter n of the process's command line, or the empty text when there
+// are fewer; a negative index gives the empty text.
+TextValue CommandParameter(std::int32_t index);
+
+// The number of parameters after the program name.
+std::int32_t CountParameters();
+
+// The same two, over a given command line instead of the process's own.
+TextValue CommandParameterIn(const char* commandLine, std::int32_t index);
+std::int32_t CountParametersIn(const char* commandLine);
+
+// The full path of the program's own file, as the system reports it.
+TextValue ModulePath();
+
+}  // namespace tidemark
