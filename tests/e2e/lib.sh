@@ -1,0 +1,64 @@
+# Helpers for the end-to-end suites: scratch client folders, running the
+# program (natively, or under Wine through TIDEMARK_RUNNER), and checks that
+# count what passed and what failed.
+
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-e2e.XXXXXX")
+trap 'chmod -R u+w "$E2E_ROOT" 2>/dev/null; rm -rf "$E2E_ROOT"' EXIT
+
+# The program under test, and how it is named inside a client folder.
+E2E_PROGRAM=$1
+E2E_RUNNER=${TIDEMARK_RUNNER:-}
+E2E_EXT=${E2E_PROGRAM##*/tidemark}
+
+on_wine() { [ -n "$E2E_RUNNER" ]; }
+
+pass() { E2E_PASSED=$((E2E_PASSED + 1)); }
+fail() {
+  E2E_FAILED=$((E2E_FAILED + 1))
+  echo "FAIL [$E2E_CASE]: $*" >&2
+}
+
+expect_eq() {  # actual expected what
+  if [ "$1" == "$2" ]; then pass; else fail "$3: got [$1], expected [$2]"; fi
+}
+expect_folder() { if [ -d "$1" ]; then pass; else fail "no folder $1"; fi; }
+expect_no_folder() { if [ ! -d "$1" ]; then pass; else fail "unexpected folder $1"; fi; }
+expect_file_content() {  # path expected-content
+  if [ -f "$1" ] && [ "$(cat "$1")" == "$2" ]; then pass; else fail "$1 does not hold [$2]"; fi
+}
+
+# A fresh client folder (below the scratch root, at the relative path given)
+# holding a copy of the program under the name given (default: tidemark).
+new_client() {
+  local folder="$E2E_ROOT/$1" name=${2:-tidemark}
+  mkdir -p "$folder"
+  cp "$E2E_PROGRAM" "$folder/$name$E2E_EXT"
+  printf '%s' "$folder/$name$E2E_EXT"
+}
+
+# Runs a program copy with the given arguments. Sets STATUS to its exit code
+# and BOXES to its message boxes, one "caption: text [style]" line each (the
+# style only under Wine, where the relay trace shows it).
+run_program() {
+  local program=$1
+  shift
+  local stderr_file="$E2E_ROOT/stderr"
+  if on_wine; then
+    WINEDEBUG=+relay "$E2E_RUNNER" "$program" "$@" 2>"$stderr_file"
+  else
+    "$program" "$@" 2>"$stderr_file"
+  fi
+  STATUS=$?
+  if on_wine; then
+    BOXES=$(sed -n 's/.*Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* L\{0,1\}"\(.*\)",[0-9a-f]* "\(.*\)",\([0-9a-f]*\)).*/\2: \1 [\3]/p' "$stderr_file")
+  else
+    BOXES=$(grep -v '^==' "$stderr_file" || true)
+  fi
+}
+
+finish() {
+  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  [ "$E2E_FAILED" -eq 0 ]
+}

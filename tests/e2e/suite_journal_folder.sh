@@ -1,0 +1,72 @@
+# The journal folder is made beside the program on every run, whatever the
+# parameters, and the run ends with exit code 0 and no message box.
+
+E2E_CASE="journal folder, by parameters"
+for args in "" "/N" "/n" "/N x" "x /N" "-N" "/Nx" "/ N"; do
+  E2E_CASE="journal folder, parameters [$args]"
+  program=$(new_client "params-$RANDOM")
+  # shellcheck disable=SC2086 # the parameters are split on purpose
+  run_program "$program" $args
+  expect_eq "$STATUS" 0 "exit code"
+  expect_eq "$BOXES" "" "message boxes"
+  expect_folder "$(dirname "$program")/Journals"
+done
+
+E2E_CASE="existing journal folder is left as it is"
+program=$(new_client existing)
+mkdir "$(dirname "$program")/Journals"
+echo "old journal" >"$(dirname "$program")/Journals/Journal(2020-01-01).txt"
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expect_file_content "$(dirname "$program")/Journals/Journal(2020-01-01).txt" "old journal"
+
+E2E_CASE="a file named Journals: the folder cannot be made and the run goes on"
+program=$(new_client blocked)
+echo "not a folder" >"$(dirname "$program")/Journals"
+run_program "$program" /N
+expect_eq "$STATUS" 0 "exit code"
+expect_file_content "$(dirname "$program")/Journals" "not a folder"
+
+E2E_CASE="a folder path with blanks"
+program=$(new_client "My Games/Client Folder")
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expect_folder "$E2E_ROOT/My Games/Client Folder/Journals"
+
+E2E_CASE="another program name; started through a relative path"
+program=$(new_client renamed "Client Launcher")
+(cd "$(dirname "$program")/.." && run_program "renamed/Client Launcher$E2E_EXT" &&
+  expect_eq "$STATUS" 0 "exit code")
+expect_folder "$E2E_ROOT/renamed/Journals"
+
+if ! on_wine; then
+  E2E_CASE="a module path longer than 261 bytes is read whole"
+  deep=$(printf 'folder-%040d/' 1 2 3 4 5 6 7)
+  program=$(new_client "$deep")
+  run_program "$program"
+  expect_eq "$STATUS" 0 "exit code"
+  expect_folder "$E2E_ROOT/${deep}Journals"
+  expect_no_folder "$E2E_ROOT/Journals"
+
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    E2E_CASE="a read-only program folder: no journal folder, the run goes on"
+    program=$(new_client readonly)
+    chmod 0755 "$E2E_ROOT"
+    chmod 0555 "$(dirname "$program")"
+    run_program setpriv --reuid=65534 --regid=65534 --clear-groups "$program"
+    expect_eq "$STATUS" 0 "exit code"
+    expect_no_folder "$(dirname "$program")/Journals"
+  fi
+fi
+
+if on_wine && locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  # Under a Japanese locale Wine uses code page 932. The folder name 表 and
+  # the program name ソ each end in the byte 0x5C, which is no separator there.
+  E2E_CASE="Japanese folder and program names with 0x5C trail bytes"
+  program=$(new_client "日本/表" "ソ")
+  LC_ALL=ja_JP.UTF-8 run_program "$program"
+  expect_eq "$STATUS" 0 "exit code"
+  expect_folder "$E2E_ROOT/日本/表/Journals"
+else
+  echo "note: no ja_JP.UTF-8 locale or not under Wine; the code page 932 case is not run" >&2
+fi
