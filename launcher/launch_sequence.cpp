@@ -1,5 +1,6 @@
 #include "launcher/launch_sequence.h"
 
+#include "launcher/journal_name.h"
 #include "support/command_line.h"
 #include "support/paths.h"
 
@@ -15,6 +16,10 @@ void LaunchSequence::EnsureJournalFolder() const {
   if (!FolderIsPresent(JournalFolder)) MakeFolder(JournalFolder.Bytes());
 }
 
+void LaunchSequence::ComputeJournalLine(DateTimeValue clockReading) {
+  JournalLine = JournalLineFor(JournalFolder, clockReading);
+}
+
 bool LaunchSuppressedBy(const TextValue& firstParameter) {
   return firstParameter == TextValue("/N") || firstParameter == TextValue("/n");
 }
@@ -22,7 +27,8 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
 std::int32_t LaunchSequence::Run() {
   FindFolders(CommandParameter(0));
   EnsureJournalFolder();
-  // Step 4, the dated journal line, and step 5, the uo.cfg update, go here.
+  ComputeJournalLine(CurrentDateTime());  // the run's only clock reading
+  // Step 5, the uo.cfg update, goes here.
   if (LaunchSuppressedBy(CommandParameter(1))) return 0;
   // Step 7, starting the assistant, the monitor or the client, goes here.
   return 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "support/date_time.h"
 #include "support/text_value.h"
 
 namespace tidemark {
@@ -21,8 +22,9 @@ struct LaunchSequence {
   // step passes out to the caller.
   std::int32_t Run();
 
-  void FindFolders(const TextValue& modulePath);  // steps 1 and 2
-  void EnsureJournalFolder() const;               // step 3
+  void FindFolders(const TextValue& modulePath);        // steps 1 and 2
+  void EnsureJournalFolder() const;                     // step 3
+  void ComputeJournalLine(DateTimeValue clockReading);  // step 4
 };
 
 // True when parameter 1 is exactly "/N" or "/n": the launch is suppressed.

@@ -5,6 +5,7 @@
 
 #include "launcher/launch_sequence.h"
 #include "platform/platform.h"
+#include "support/date_text.h"
 #include "support/paths.h"
 
 namespace tidemark {
@@ -64,6 +65,7 @@ int RunGuarded(const std::function<int()>& body) {
 
 int RunProgram() {
   PrepareCodePageFacts();
+  PrepareLocaleTexts();
   return RunGuarded([] {
     return EntryProcedure(platform::GetModuleHandleA(nullptr), nullptr,
                           CommandTail(platform::GetCommandLineA()), kShowDefault);

@@ -44,6 +44,17 @@ struct WIN32_FIND_DATAA {
   char cAlternateFileName[14];
 };
 
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
 struct CPINFO {
   UINT MaxCharSize;
   BYTE DefaultChar[2];
@@ -59,6 +70,22 @@ inline constexpr DWORD kFileAttributeReadOnly = 0x01;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
 inline constexpr int kSmDbcsEnabled = 42;
 inline constexpr UINT kCpAcp = 0;
+
+// GetLocaleInfoA and GetCalendarInfoA queries.
+inline constexpr DWORD kLocaleDayName1 = 0x2A;          // Monday; 0x30 is Sunday
+inline constexpr DWORD kLocaleAbbrevDayName1 = 0x31;    // Monday; 0x37 is Sunday
+inline constexpr DWORD kLocaleMonthName1 = 0x38;        // January, up to 0x43
+inline constexpr DWORD kLocaleAbbrevMonthName1 = 0x44;  // January, up to 0x4F
+inline constexpr DWORD kLocaleDateSeparator = 0x1D;
+inline constexpr DWORD kLocaleTimeSeparator = 0x1E;
+inline constexpr DWORD kLocaleShortDate = 0x1F;
+inline constexpr DWORD kLocaleLongDate = 0x20;
+inline constexpr DWORD kLocaleMorning = 0x28;    // LOCALE_S1159
+inline constexpr DWORD kLocaleAfternoon = 0x29;  // LOCALE_S2359
+inline constexpr DWORD kLocaleShortTime = 0x79;
+inline constexpr DWORD kLocaleTimeFormat = 0x1003;
+inline constexpr DWORD kCalendarGregorian = 1;
+inline constexpr DWORD kCalendarEraString = 0x04;  // CAL_SERASTRING
 
 // Win32 error codes that the stand-in reports and the core inspects.
 inline constexpr DWORD kErrorFileNotFound = 2;
@@ -87,6 +114,12 @@ int GetSystemMetrics(int index);
 BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo);
 LCID GetSystemDefaultLCID();
 LANGID GetSystemDefaultLangID();
+
+// Clock, locale and the program's string table (kernel32, user32).
+void GetLocalTime(SYSTEMTIME* systemTime);
+int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
+int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
+int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 
 // User interface and process (user32, kernel32).
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);

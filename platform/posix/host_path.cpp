@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace tidemark::platform::posix {
 
@@ -26,30 +27,28 @@ std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcar
       return std::nullopt;
     }
   }
-  std::string rest = path;
+  std::string_view rest = path;
   if (path.size() >= 2 && path[1] == ':') {
     if (path[0] != 'Z' && path[0] != 'z') {
       error = kErrorPathNotFound;  // Only drive Z: is mapped.
       return std::nullopt;
     }
-    rest = path.substr(2);
+    rest.remove_prefix(2);
   } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
     error = kErrorPathNotFound;  // No network shares here.
     return std::nullopt;
   }
-  for (char& byte : rest) {
-    if (byte == '\\') byte = '/';
-  }
-  if (rest.empty()) rest = ".";  // "Z:" alone is the current folder of drive Z:.
-  return rest;
+  if (rest.empty()) return std::string(".");  // "Z:" alone is the current folder of drive Z:.
+  std::string host;
+  host.reserve(rest.size());
+  for (char byte : rest) host += byte == '\\' ? '/' : byte;
+  return host;
 }
 
 std::string WindowsPathOf(const std::string& hostPath) {
-  std::string path = hostPath;
-  for (char& byte : path) {
-    if (byte == '/') byte = '\\';
-  }
-  return hostPath.starts_with('/') ? "Z:" + path : path;
+  std::string path = hostPath.starts_with('/') ? std::string("Z:") : std::string();
+  for (char byte : hostPath) path += byte == '/' ? '\\' : byte;
+  return path;
 }
 
 DWORD Win32ErrorOf(int posixError) {

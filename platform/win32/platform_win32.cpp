@@ -11,6 +11,7 @@ namespace tidemark::platform {
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(::WIN32_FIND_DATAA));
 static_assert(sizeof(CPINFO) == sizeof(::CPINFO));
 static_assert(sizeof(FILETIME) == sizeof(::FILETIME));
+static_assert(sizeof(SYSTEMTIME) == sizeof(::SYSTEMTIME));
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
@@ -57,6 +58,24 @@ BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo) {
 LCID GetSystemDefaultLCID() { return ::GetSystemDefaultLCID(); }
 
 LANGID GetSystemDefaultLangID() { return ::GetSystemDefaultLangID(); }
+
+void GetLocalTime(SYSTEMTIME* systemTime) {
+  ::SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  std::memcpy(systemTime, &now, sizeof now);
+}
+
+int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size) {
+  return ::GetLocaleInfoA(locale, type, data, size);
+}
+
+int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size) {
+  return ::GetCalendarInfoA(locale, calendar, type, data, size, nullptr);
+}
+
+int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax) {
+  return ::LoadStringA(static_cast<::HINSTANCE>(instance), id, buffer, bufferMax);
+}
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   return ::MessageBoxA(static_cast<::HWND>(owner), text, caption, type);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "launcher/program_start.h"
-#include "support/exception.h"
+#include "support/errors.h"
 
 namespace tidemark {
 namespace {
@@ -51,6 +51,41 @@ TEST(LaunchSequence, JournalFolderLiesBesideTheProgram) {
     EXPECT_EQ(sequence.ProgramFolder.View(), c.programFolder);
     EXPECT_EQ(sequence.JournalFolder.View(), c.journalFolder);
     EXPECT_TRUE(sequence.AppendNeeded);
+  }
+}
+
+TEST(LaunchSequence, JournalLineNamesTheDayAndRollsOverFrom23) {
+  struct Case {
+    const char* modulePath;
+    std::uint16_t year, month, day, hour, minute, second, millisecond;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"C:\\Games\\Client\\tidemark.exe", 2018, 4, 29, 23, 15, 0, 0,
+       "JournalSaveFile=C:\\Games\\Client\\Journals\\Journal(2018-04-30).txt"},
+      {"C:\\x\\t.exe", 2026, 12, 6, 22, 59, 59, 999,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2026-12-06).txt"},
+      {"C:\\x\\t.exe", 2026, 12, 6, 23, 0, 0, 0,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2026-12-07).txt"},
+      {"C:\\x\\t.exe", 2026, 12, 6, 0, 0, 0, 0,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2026-12-06).txt"},
+      {"C:\\x\\t.exe", 2024, 2, 28, 23, 30, 0, 0,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2024-02-29).txt"},
+      {"C:\\x\\t.exe", 2026, 2, 28, 23, 30, 0, 0,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2026-03-01).txt"},
+      {"C:\\x\\t.exe", 2026, 12, 31, 23, 0, 0, 0,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2027-01-01).txt"},
+      {"C:\\x\\t.exe", 2026, 4, 30, 23, 59, 59, 999,
+       "JournalSaveFile=C:\\x\\Journals\\Journal(2026-05-01).txt"},
+      {"D:\\My Games\\UO Client\\t.exe", 2026, 1, 1, 12, 0, 0, 0,
+       "JournalSaveFile=D:\\My Games\\UO Client\\Journals\\Journal(2026-01-01).txt"},
+  };
+  for (const Case& c : cases) {
+    LaunchSequence sequence;
+    sequence.FindFolders(c.modulePath);
+    sequence.ComputeJournalLine(ComposeDate(c.year, c.month, c.day) +
+                                ComposeTime(c.hour, c.minute, c.second, c.millisecond));
+    EXPECT_EQ(sequence.JournalLine.View(), c.line);
   }
 }
 
