@@ -1,5 +1,6 @@
 #include "launcher/launch_sequence.h"
 
+#include "launcher/client_configuration.h"
 #include "launcher/journal_name.h"
 #include "support/command_line.h"
 #include "support/paths.h"
@@ -28,7 +29,7 @@ std::int32_t LaunchSequence::Run() {
   FindFolders(CommandParameter(0));
   EnsureJournalFolder();
   ComputeJournalLine(CurrentDateTime());  // the run's only clock reading
-  // Step 5, the uo.cfg update, goes here.
+  UpdateClientConfiguration(ProgramFolder, JournalLine, AppendNeeded);
   if (LaunchSuppressedBy(CommandParameter(1))) return 0;
   // Step 7, starting the assistant, the monitor or the client, goes here.
   return 0;

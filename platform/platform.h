@@ -68,7 +68,24 @@ inline HANDLE InvalidHandleValue() {
 inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x01;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
+inline constexpr DWORD kFileAttributeHidden = 0x02;
+inline constexpr DWORD kFileAttributeSystem = 0x04;
+inline constexpr DWORD kFileAttributeNormal = 0x80;
 inline constexpr int kSmDbcsEnabled = 42;
+
+// CreateFileA, SetFilePointerEx and MoveFileExA arguments.
+inline constexpr DWORD kGenericRead = 0x80000000u;
+inline constexpr DWORD kGenericWrite = 0x40000000u;
+inline constexpr DWORD kFileShareRead = 0x1;
+inline constexpr DWORD kFileShareWrite = 0x2;
+inline constexpr DWORD kCreateNew = 1;
+inline constexpr DWORD kCreateAlways = 2;
+inline constexpr DWORD kOpenExisting = 3;
+inline constexpr DWORD kFileBegin = 0;
+inline constexpr DWORD kFileCurrent = 1;
+inline constexpr DWORD kFileEnd = 2;
+inline constexpr DWORD kMoveFileReplaceExisting = 0x1;
+inline constexpr DWORD kMoveFileWriteThrough = 0x8;
 inline constexpr UINT kCpAcp = 0;
 
 // GetLocaleInfoA and GetCalendarInfoA queries.
@@ -91,6 +108,9 @@ inline constexpr DWORD kCalendarEraString = 0x04;  // CAL_SERASTRING
 inline constexpr DWORD kErrorFileNotFound = 2;
 inline constexpr DWORD kErrorPathNotFound = 3;
 inline constexpr DWORD kErrorAccessDenied = 5;
+inline constexpr DWORD kErrorSharingViolation = 32;
+inline constexpr DWORD kErrorLockViolation = 33;
+inline constexpr DWORD kErrorFileExists = 80;
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 
@@ -114,6 +134,25 @@ int GetSystemMetrics(int index);
 BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo);
 LCID GetSystemDefaultLCID();
 LANGID GetSystemDefaultLangID();
+
+// Files (kernel32). The POSIX stand-in holds share mode 0 as an exclusive
+// lock for the handle's lifetime, treats a file without write permission
+// bits as read-only (refused for writing and replacing, also to root), and
+// replaces a file keeping its mode, owner and the symbolic link it is named by.
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE templateFile);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped);
+BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
+                      DWORD moveMethod);
+BOOL FlushFileBuffers(HANDLE file);
+BOOL CloseHandle(HANDLE object);
+BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
+BOOL DeleteFileA(const char* fileName);
+DWORD GetCurrentProcessId();
+void Sleep(DWORD milliseconds);
 
 // Clock, locale and the program's string table (kernel32, user32).
 void GetLocalTime(SYSTEMTIME* systemTime);

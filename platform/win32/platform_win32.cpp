@@ -59,6 +59,55 @@ LCID GetSystemDefaultLCID() { return ::GetSystemDefaultLCID(); }
 
 LANGID GetSystemDefaultLangID() { return ::GetSystemDefaultLangID(); }
 
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE templateFile) {
+  return ::CreateFileA(fileName, desiredAccess, shareMode,
+                       static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes),
+                       creationDisposition, flagsAndAttributes, templateFile);
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped) {
+  ::DWORD count = 0;
+  const ::BOOL done =
+      ::ReadFile(file, buffer, bytesToRead, &count, static_cast<::LPOVERLAPPED>(overlapped));
+  *bytesRead = count;
+  return done;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped) {
+  ::DWORD count = 0;
+  const ::BOOL done =
+      ::WriteFile(file, buffer, bytesToWrite, &count, static_cast<::LPOVERLAPPED>(overlapped));
+  *bytesWritten = count;
+  return done;
+}
+
+BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
+                      DWORD moveMethod) {
+  ::LARGE_INTEGER distance{};
+  distance.QuadPart = distanceToMove;
+  ::LARGE_INTEGER position{};
+  const ::BOOL done = ::SetFilePointerEx(file, distance, &position, moveMethod);
+  if (newFilePointer != nullptr) *newFilePointer = position.QuadPart;
+  return done;
+}
+
+BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
+
+BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
+
+BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+  return ::MoveFileExA(existingFileName, newFileName, flags);
+}
+
+BOOL DeleteFileA(const char* fileName) { return ::DeleteFileA(fileName); }
+
+DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
 void GetLocalTime(SYSTEMTIME* systemTime) {
   ::SYSTEMTIME now{};
   ::GetLocalTime(&now);

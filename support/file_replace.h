@@ -1,0 +1,22 @@
+// Saving a file so that it is never lost: the new contents go to a fresh
+// file beside it, which then replaces the old one in one step. A failure at
+// any point leaves the old file exactly as it was and no new file behind.
+#pragma once
+
+#include <string_view>
+
+#include "support/text_value.h"
+
+namespace tidemark {
+
+// Replaces the contents of the file at `path` with `bytes`:
+//   - a read-only file, or one that cannot be opened for writing with sole
+//     access, raises EFCreateError naming the path, untouched;
+//   - the bytes are written to a new file in the same folder and flushed; a
+//     short or failed write, flush or close raises EWriteError;
+//   - the new file replaces the old one (retried briefly while a scanner
+//     holds it); a failed replace raises EFCreateError.
+// The hidden and system attributes of the old file are kept.
+void ReplaceFileContents(const TextValue& path, std::string_view bytes);
+
+}  // namespace tidemark
