@@ -1,0 +1,295 @@
+#include "support/string_list.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/errors.h"
+#include "support/messages.h"
+#include "unit/scratch_folder.h"
+
+namespace tidemark {
+namespace {
+
+using testing::ScratchFolder;
+using Lines = std::vector<std::string>;
+
+Lines LinesOf(const TStrings& list) {
+  Lines lines;
+  for (std::int32_t i = 0; i < list.LineCount(); ++i) lines.emplace_back(list.LineAt(i).View());
+  return lines;
+}
+
+void Fill(TStringList& list, const Lines& lines) {
+  for (const std::string& line : lines) list.AppendLine(TextValue(line));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+using namespace std::string_literals;
+
+TEST(StringList, TextSplitsIntoLinesAtCrLfCrAndLf) {
+  struct Case {
+    std::string text;
+    Lines lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\r\n\r\n", {"a", ""}},
+      {"\r\n", {""}},
+      {"a\rb\rc", {"a", "b", "c"}},
+      {"a\nb\nc\n", {"a", "b", "c"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\rb", {"a", "", "b"}},
+      {"a\0b\r\nc"s, {"a\0b"s, "c"}},  // a zero byte is kept inside its line
+      {"\0"s, {"\0"s}},
+      {"\r\n\r\n", {"", ""}},
+      {"\x95\x5c\r\n\x83\x0d", {"\x95\x5c", "\x83"}},  // bytes, not characters
+  };
+  for (const Case& c : cases) {
+    TStringList list;
+    list.AppendLine("stale");
+    list.SplitTextIntoLines(TextValue(c.text));
+    EXPECT_EQ(LinesOf(list), c.lines) << ::testing::PrintToString(c.text);
+  }
+}
+
+TEST(StringList, LinesJoinWithCrLfAfterEveryLine) {
+  struct Case {
+    Lines lines;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"a", ""}, "a\r\n\r\n"},
+      {{""}, "\r\n"},
+      {{"a\0b"s}, "a\0b\r\n"s},
+      {{"x\ny", "z"}, "x\ny\r\nz\r\n"},  // stored as given, split when read back
+  };
+  for (const Case& c : cases) {
+    TStringList list;
+    Fill(list, c.lines);
+    EXPECT_EQ(list.JoinLinesAsText().View(), c.text);
+  }
+}
+
+TEST(StringList, CapacityGrowsBy4Then8Then16) {
+  struct Step {
+    int appends;
+    std::int32_t capacity;
+  };
+  const Step steps[] = {{0, 0},  {1, 4},   {4, 4},   {5, 8},   {8, 8},
+                        {9, 16}, {16, 16}, {17, 32}, {33, 48}, {49, 64}};
+  for (const Step& step : steps) {
+    TStringList list;
+    for (int i = 0; i < step.appends; ++i) EXPECT_EQ(list.AppendLine("x"), i);
+    EXPECT_EQ(list.Capacity(), step.capacity) << step.appends << " appends";
+  }
+  TStringList list;
+  list.AppendLine("x");
+  list.RemoveAllLines();
+  EXPECT_EQ(list.Capacity(), 0);
+}
+
+TEST(StringList, IndexOutsideTheListRaisesListError) {
+  TStringList empty;
+  TStringList two;
+  Fill(two, {"a", "b"});
+  struct Case {
+    TStringList* list;
+    std::int32_t index;
+  };
+  const Case cases[] = {{&empty, 0}, {&empty, -1}, {&two, -1}, {&two, 2}, {&two, 1000}};
+  for (const Case& c : cases) {
+    for (int replace = 0; replace < 2; ++replace) {
+      try {
+        if (replace == 1) {
+          c.list->ReplaceLine(c.index, "new");
+        } else {
+          c.list->LineAt(c.index);
+        }
+        ADD_FAILURE() << "index " << c.index << " was accepted";
+      } catch (const EListError& error) {
+        EXPECT_EQ(error.Message(), LoadMessage(MessageId::ListIndexError));
+        EXPECT_FALSE(error.Message().IsEmpty());
+      }
+    }
+  }
+  EXPECT_EQ(LinesOf(two), (Lines{"a", "b"}));
+}
+
+TEST(StringList, LinesAreSharedNotCopied) {
+  TStringList list;
+  TextValue line("JournalSaveFile=x");
+  list.AppendLine(line);
+  EXPECT_EQ(line.ShareCount(), 2);
+  TextValue read = list.LineAt(0);
+  list.ReplaceLine(0, "other");
+  EXPECT_EQ(read.View(), "JournalSaveFile=x");  // a later change does not alter a text read
+}
+
+TEST(StringList, ALoadSignalsOnceAndEditsSignalEachTime) {
+  TStringList list;
+  int changing = 0;
+  int changed = 0;
+  list.ChangingHandler = [&](TObject&) { ++changing; };
+  list.ChangedHandler = [&](TObject&) { ++changed; };
+  list.SplitTextIntoLines("a\r\nb\r\nc");
+  EXPECT_EQ(changing, 1);
+  EXPECT_EQ(changed, 1);
+  list.ReplaceLine(0, "x");
+  list.AppendLine("y");
+  EXPECT_EQ(changing, 3);
+  EXPECT_EQ(changed, 3);
+}
+
+// A stream whose reads hand out at most `chunk` bytes, and nothing after `available`.
+class ScriptedStream : public TStream {
+ public:
+  ScriptedStream(std::string content, std::int64_t available, std::int32_t chunk)
+      : content_(std::move(content)), available_(available), chunk_(chunk) {}
+
+  std::int32_t ReadBytes(void* buffer, std::int32_t count) override {
+    const std::int64_t left = std::max<std::int64_t>(0, available_ - position_);
+    const auto n = static_cast<std::int32_t>(std::min<std::int64_t>({count, chunk_, left}));
+    std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(n));
+    position_ += n;
+    return n;
+  }
+  std::int32_t WriteBytes(const void*, std::int32_t) override { return 0; }
+  std::int64_t MoveTo(std::int64_t offset, SeekOrigin origin) override {
+    if (origin == SeekOrigin::FromStart) position_ = offset;
+    if (origin == SeekOrigin::FromCurrent) position_ += offset;
+    if (origin == SeekOrigin::FromEnd)
+      position_ = static_cast<std::int64_t>(content_.size()) + offset;
+    return position_;
+  }
+
+ private:
+  std::string content_;
+  std::int64_t available_;
+  std::int32_t chunk_;
+  std::int64_t position_ = 0;
+};
+
+TEST(StringList, LoadTakesEveryByteOrNothing) {
+  const std::string content = "JournalSaveFile=old\r\nWindowMode=on\r\n";
+  const auto size = static_cast<std::int64_t>(content.size());
+  struct Case {
+    std::int64_t available;
+    std::int32_t chunk;
+    bool loads;
+  };
+  const Case cases[] = {
+      {size, 1 << 20, true},  // one read
+      {size, 7, true},        // many short reads that add up
+      {size - 1, 1 << 20, false},
+      {0, 1 << 20, false},  // a read that fails at once
+  };
+  for (const Case& c : cases) {
+    TStringList list;
+    list.AppendLine("kept");
+    ScriptedStream stream(content, c.available, c.chunk);
+    if (c.loads) {
+      list.LoadLinesFromStream(stream);
+      EXPECT_EQ(LinesOf(list), (Lines{"JournalSaveFile=old", "WindowMode=on"}));
+    } else {
+      EXPECT_THROW(list.LoadLinesFromStream(stream), EReadError) << c.available;
+      EXPECT_EQ(LinesOf(list), Lines{"kept"});
+    }
+  }
+}
+
+class StringListFiles : public ::testing::Test {
+ protected:
+  ScratchFolder scratch_;
+};
+
+TEST_F(StringListFiles, SavingAndLoadingGoesByteForByte) {
+  ScratchFolder::WriteFile("uo.cfg", "a\nb\rc\r\n\r\nlast"s + '\0' + "x");
+  TStringList list;
+  list.LoadLinesFromFile("uo.cfg");
+  EXPECT_EQ(LinesOf(list), (Lines{"a", "b", "c", "", "last\0x"s}));
+  list.SaveLinesToFile("uo.cfg");
+  EXPECT_EQ(ReadBytes("uo.cfg"), "a\r\nb\r\nc\r\n\r\nlast\0x\r\n"s);
+
+  TStringList empty;
+  empty.SaveLinesToFile("uo.cfg");
+  EXPECT_EQ(std::filesystem::file_size("uo.cfg"), 0u);
+  TStringList lineAndEmpty;
+  Fill(lineAndEmpty, {"a", ""});
+  lineAndEmpty.SaveLinesToFile("uo.cfg");
+  EXPECT_EQ(ReadBytes("uo.cfg"), "a\r\n\r\n");
+}
+
+TEST_F(StringListFiles, FilesThatCannotBeUsedRaiseErrorsNamingThePath) {
+  ScratchFolder::WriteFile("readonly.cfg", "old\r\n");
+  std::filesystem::permissions("readonly.cfg", std::filesystem::perms::owner_read);
+  ScratchFolder::WriteFile("held.cfg", "held\r\n");
+  std::filesystem::create_directory("folder.cfg");
+
+  TStringList list;
+  list.AppendLine("kept");
+  for (const char* path : {"missing.cfg", "folder.cfg", "held.cfg", ""}) {
+    TFileStream* holder = nullptr;
+    if (std::string(path) == "held.cfg") holder = new TFileStream("held.cfg", ModeOpenRead);
+    try {
+      list.LoadLinesFromFile(path);
+      ADD_FAILURE() << path << " was loaded";
+    } catch (const EFOpenError& error) {
+      EXPECT_EQ(error.Message(), LoadMessage(MessageId::FileOpenError, path));
+      EXPECT_NE(error.Message().View().find(path), std::string_view::npos);
+    }
+    delete holder;
+    EXPECT_EQ(LinesOf(list), Lines{"kept"}) << path;
+  }
+  for (const char* path : {"readonly.cfg", "folder.cfg"}) {
+    EXPECT_THROW(list.SaveLinesToFile(path), EFCreateError) << path;
+  }
+  {
+    TFileStream holder("held.cfg", ModeOpenRead);
+    EXPECT_THROW(list.SaveLinesToFile("held.cfg"), EFCreateError);
+  }
+  EXPECT_EQ(ReadBytes("readonly.cfg"), "old\r\n");
+  EXPECT_EQ(ReadBytes("held.cfg"), "held\r\n");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"folder.cfg", "held.cfg", "readonly.cfg"}));
+}
+
+TEST_F(StringListFiles, LargeFilesRoundTrip) {
+  std::string text;
+  Lines lines;
+  for (int i = 0; i < 300000; ++i) {
+    lines.push_back("Line" + std::to_string(i) + "=value");
+    text += lines.back() + "\r\n";
+  }
+  lines.push_back(std::string(400000, 'w'));
+  text += lines.back() + "\r\n";
+  ScratchFolder::WriteFile("big.cfg", text);
+  TStringList list;
+  list.LoadLinesFromFile("big.cfg");
+  ASSERT_EQ(list.LineCount(), static_cast<std::int32_t>(lines.size()));
+  EXPECT_EQ(list.LineAt(123456).View(), lines[123456]);
+  list.SaveLinesToFile("big.cfg");
+  EXPECT_EQ(ReadBytes("big.cfg"), text);
+}
+
+}  // namespace
+}  // namespace tidemark
