@@ -9,7 +9,10 @@ trap 'chmod -R u+w "$E2E_ROOT" 2>/dev/null; rm -rf "$E2E_ROOT"' EXIT
 
 # The program under test, and how it is named inside a client folder.
 E2E_PROGRAM=$1
+E2E_HOLD_FILE=$2
 E2E_RUNNER=${TIDEMARK_RUNNER:-}
+# faketime preloads a library; AddressSanitizer would refuse to start after it.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 E2E_EXT=${E2E_PROGRAM##*/tidemark}
 
 on_wine() { [ -n "$E2E_RUNNER" ]; }
@@ -57,6 +60,30 @@ run_program() {
     BOXES=$(grep -v '^==' "$stderr_file" || true)
   fi
 }
+
+# Runs a helper program (natively or under Wine), in the background when asked.
+run_helper() {
+  if on_wine; then "$E2E_RUNNER" "$@"; else "$@"; fi
+}
+
+# The Windows form of a POSIX path, as the program sees it: drive Z:.
+windows_path() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }
+
+# The uo.cfg line naming the journal file of the given date for a client folder.
+journal_line() { printf 'JournalSaveFile=%s\\Journals\\Journal(%s).txt' "$(windows_path "$1")" "$2"; }
+
+# The date a journal started now is filed under: from 23:00 on, tomorrow's.
+journal_date_now() { date -d '+1 hour' +%F; }
+
+expect_same_bytes() {  # actual-file expected-file
+  if cmp -s "$1" "$2"; then pass; else
+    fail "$1 differs from what was expected:"
+    diff <(od -c "$2") <(od -c "$1") | head -n 8 >&2
+  fi
+}
+
+# The names in a folder, one a line, sorted: to see that nothing was added.
+listing() { (cd "$1" && find . -mindepth 1 -maxdepth 1 | LC_ALL=C sort); }
 
 finish() {
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
