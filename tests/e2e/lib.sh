@@ -5,11 +5,11 @@
 E2E_PASSED=0
 E2E_FAILED=0
 E2E_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-e2e.XXXXXX")
-trap 'chmod -R u+w "$E2E_ROOT" 2>/dev/null; rm -rf "$E2E_ROOT"' EXIT
+trap 'umount "$E2E_ROOT/tiny" 2>/dev/null; chmod -R u+w "$E2E_ROOT" 2>/dev/null; rm -rf "$E2E_ROOT"' EXIT
 
 # The program under test, and how it is named inside a client folder.
-E2E_PROGRAM=$1
-E2E_HOLD_FILE=$2
+E2E_PROGRAM=$(realpath "$1")
+E2E_HOLD_FILE=$(realpath "$2")
 E2E_RUNNER=${TIDEMARK_RUNNER:-}
 # faketime preloads a library; AddressSanitizer would refuse to start after it.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
@@ -48,11 +48,15 @@ run_program() {
   local program=$1
   shift
   local stderr_file="$E2E_ROOT/stderr"
-  if on_wine; then
-    WINEDEBUG=+relay "$E2E_RUNNER" "$program" "$@" 2>"$stderr_file"
-  else
-    "$program" "$@" 2>"$stderr_file"
+  local command=()
+  if [ -n "${E2E_AS_USER:-}" ]; then
+    # An unprivileged user, for whom permissions count; under Wine with a
+    # prefix of that user's own.
+    command+=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$E2E_ROOT/user")
+    on_wine && command+=(WINEPREFIX="$E2E_ROOT/user/wineprefix")
   fi
+  on_wine && command+=(env WINEDEBUG=+relay "$E2E_RUNNER")
+  "${command[@]}" "$program" "$@" 2>"$stderr_file"
   STATUS=$?
   if on_wine; then
     BOXES=$(sed -n 's/.*Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* L\{0,1\}"\(.*\)",[0-9a-f]* "\(.*\)",\([0-9a-f]*\)).*/\2: \1 [\3]/p' "$stderr_file")
@@ -60,6 +64,14 @@ run_program() {
     BOXES=$(grep -v '^==' "$stderr_file" || true)
   fi
 }
+
+# Whether cases can run as an unprivileged user (root can make one).
+can_run_as_user() { [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; }
+if can_run_as_user; then
+  chmod 0755 "$E2E_ROOT"
+  mkdir -p "$E2E_ROOT/user"
+  chown 65534:65534 "$E2E_ROOT/user"
+fi
 
 # Runs a helper program (natively or under Wine), in the background when asked.
 run_helper() {
