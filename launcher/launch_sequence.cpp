@@ -2,6 +2,7 @@
 
 #include "launcher/client_configuration.h"
 #include "launcher/journal_name.h"
+#include "launcher/launch_target.h"
 #include "support/command_line.h"
 #include "support/paths.h"
 
@@ -31,7 +32,8 @@ std::int32_t LaunchSequence::Run() {
   ComputeJournalLine(CurrentDateTime());  // the run's only clock reading
   UpdateClientConfiguration(ProgramFolder, JournalLine, AppendNeeded);
   if (LaunchSuppressedBy(CommandParameter(1))) return 0;
-  // Step 7, starting the assistant, the monitor or the client, goes here.
+  UOAssistPath = ReadAssistantRegistration();
+  SelectLaunchTarget(ProgramFolder, UOAssistPath);
   return 0;
 }
 

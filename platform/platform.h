@@ -25,6 +25,8 @@ using LANGID = std::uint16_t;
 using HANDLE = void*;
 using HMODULE = void*;
 using HWND = void*;
+using HKEY = void*;
+using LONG = std::int32_t;
 
 struct FILETIME {
   DWORD dwLowDateTime;
@@ -104,6 +106,22 @@ inline constexpr DWORD kLocaleTimeFormat = 0x1003;
 inline constexpr DWORD kCalendarGregorian = 1;
 inline constexpr DWORD kCalendarEraString = 0x04;  // CAL_SERASTRING
 
+// Registry roots and access rights.
+inline HKEY HKeyCurrentUser() {
+  return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(std::int32_t(0x80000001u)));
+}
+inline HKEY HKeyLocalMachine() {
+  return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(std::int32_t(0x80000002u)));
+}
+inline constexpr DWORD kKeyAllAccess = 0xF003F;
+inline constexpr DWORD kKeyRead = 0x20019;
+inline constexpr DWORD kRegNone = 0;
+inline constexpr DWORD kRegSz = 1;
+inline constexpr DWORD kRegExpandSz = 2;
+inline constexpr DWORD kRegBinary = 3;
+inline constexpr DWORD kRegDword = 4;
+inline constexpr DWORD kRegMultiSz = 7;
+
 // Win32 error codes that the stand-in reports and the core inspects.
 inline constexpr DWORD kErrorFileNotFound = 2;
 inline constexpr DWORD kErrorPathNotFound = 3;
@@ -113,6 +131,7 @@ inline constexpr DWORD kErrorLockViolation = 33;
 inline constexpr DWORD kErrorFileExists = 80;
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
+inline constexpr DWORD kErrorMoreData = 234;
 
 // Command line and module (kernel32).
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
@@ -153,6 +172,24 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
 BOOL DeleteFileA(const char* fileName);
 DWORD GetCurrentProcessId();
 void Sleep(DWORD milliseconds);
+
+// The registry (advapi32). The POSIX stand-in reads the registry that Linux
+// users of Windows programs already have: Wine's text files in $WINEPREFIX
+// (default ~/.wine), system.reg for HKEY_LOCAL_MACHINE and user.reg for
+// HKEY_CURRENT_USER. It never writes, and grants write access to
+// HKEY_LOCAL_MACHINE only to root, as Windows grants it only to administrators.
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result);
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                     DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition);
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* dataSize);
+LONG RegCloseKey(HKEY key);
+
+// Starting a program (kernel32): above 31 when it started, else a Win32
+// error code (2, 3, 5, 11...). The POSIX stand-in starts the program named by
+// the command line's first token, quoted or not, without a shell and without
+// waiting for it.
+UINT WinExec(const char* commandLine, UINT showCommand);
 
 // Clock, locale and the program's string table (kernel32, user32).
 void GetLocalTime(SYSTEMTIME* systemTime);

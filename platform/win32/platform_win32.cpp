@@ -108,6 +108,43 @@ DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result) {
+  ::HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExA(static_cast<::HKEY>(key), subKey, options, desired, &opened);
+  *result = opened;
+  return status;
+}
+
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                     DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition) {
+  ::HKEY opened = nullptr;
+  ::DWORD created = 0;
+  const LONG status = ::RegCreateKeyExA(
+      static_cast<::HKEY>(key), subKey, reserved, keyClass, options, desired,
+      static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes), &opened, &created);
+  *result = opened;
+  if (disposition != nullptr) *disposition = created;
+  return status;
+}
+
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* dataSize) {
+  ::DWORD kind = 0;
+  ::DWORD size = dataSize != nullptr ? *dataSize : 0;
+  const LONG status =
+      ::RegQueryValueExA(static_cast<::HKEY>(key), valueName, reinterpret_cast<::LPDWORD>(reserved),
+                         &kind, data, dataSize != nullptr ? &size : nullptr);
+  if (type != nullptr) *type = kind;
+  if (dataSize != nullptr) *dataSize = size;
+  return status;
+}
+
+LONG RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
+
+UINT WinExec(const char* commandLine, UINT showCommand) {
+  return ::WinExec(commandLine, showCommand);
+}
+
 void GetLocalTime(SYSTEMTIME* systemTime) {
   ::SYSTEMTIME now{};
   ::GetLocalTime(&now);

@@ -10,6 +10,7 @@ trap 'umount "$E2E_ROOT/tiny" 2>/dev/null; chmod -R u+w "$E2E_ROOT" 2>/dev/null;
 # The program under test, and how it is named inside a client folder.
 E2E_PROGRAM=$(realpath "$1")
 E2E_HOLD_FILE=$(realpath "$2")
+E2E_RECORDER=$(realpath "$3")
 E2E_RUNNER=${TIDEMARK_RUNNER:-}
 # faketime preloads a library; AddressSanitizer would refuse to start after it.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
@@ -59,7 +60,8 @@ run_program() {
   "${command[@]}" "$program" "$@" 2>"$stderr_file"
   STATUS=$?
   if on_wine; then
-    BOXES=$(sed -n 's/.*Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* L\{0,1\}"\(.*\)",[0-9a-f]* "\(.*\)",\([0-9a-f]*\)).*/\2: \1 [\3]/p' "$stderr_file")
+    BOXES=$(sed -n 's/.*Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* L\{0,1\}"\(.*\)",[0-9a-f]* "\(.*\)",\([0-9a-f]*\)).*/\2: \1 [\3]/p' "$stderr_file" |
+      sed 's/\\\\/\\/g')  # the trace writes a backslash as two
   else
     BOXES=$(grep -v '^==' "$stderr_file" || true)
   fi
@@ -72,6 +74,29 @@ if can_run_as_user; then
   mkdir -p "$E2E_ROOT/user"
   chown 65534:65534 "$E2E_ROOT/user"
 fi
+
+# Puts a stand-in for a started program at the given path: once started, it
+# writes its command line to PATH.started.
+place_recorder() { mkdir -p "$(dirname "$1")" && cp "$E2E_RECORDER" "$1"; }
+
+# Waits up to 15 seconds for a stand-in to report its start; prints its
+# command line, or nothing when it never started.
+started_command_line() {
+  for _ in $(seq 1 150); do
+    if [ -s "$1.started" ]; then cat "$1.started"; return; fi
+    sleep 0.1
+  done
+}
+
+# Whether a stand-in started (checked after the ones expected to start have).
+was_started() { [ -e "$1.started" ]; }
+
+# The warning box for a folder without anything to start, as BOXES shows it.
+not_found_box() {
+  local text
+  text="Tidemark: $(windows_path "$1")\\UO.EXE is not found."
+  if on_wine; then printf '%s [00000030]' "$text"; else printf '%s' "$text"; fi
+}
 
 # Runs a helper program (natively or under Wine), in the background when asked.
 run_helper() {

@@ -18,7 +18,7 @@ config_case() {  # name input-format expected-format [parameters]
   folder=$(dirname "$program")
   render "$2" "" >"$folder/uo.cfg"
   before=$(journal_date_now)
-  run_program "$program" "${@:4}"
+  run_program "$program" "${4-/N}"
   after=$(journal_date_now)
   expect_eq "$STATUS" 0 "exit code"
   render "$3" "$(journal_line "$folder" "$before")" >"$E2E_ROOT/expected"
@@ -48,25 +48,25 @@ config_case "a file that begins with a zero byte keeps everything" \
   '\000rest\r\n' '\000rest\r\n@L@\r\n'
 config_case "bytes of other code pages pass through" \
   '\225\134=\203\134\r\n' '\225\134=\203\134\r\n@L@\r\n'
-config_case "the switch suppresses only the launch" 'JournalSaveFile=old\r\n' '@L@\r\n' /N
+config_case "a launch too" 'JournalSaveFile=old\r\n' '@L@\r\n' ''
 
 E2E_CASE="uo.cfg: a line that is already today's is written again"
 program=$(new_client "config-today")
 folder=$(dirname "$program")
 printf '%s\n' "$(journal_line "$folder" "$(journal_date_now)")" >"$folder/uo.cfg"
-run_program "$program"
+run_program "$program" /N
 expect_eq "$(od -An -c "$folder/uo.cfg" | tr -d ' \n' | tail -c 4)" '\r\n' "line end"
 
 E2E_CASE="uo.cfg: missing, so none is made"
 program=$(new_client "config-missing")
-run_program "$program"
+run_program "$program" /N
 expect_eq "$STATUS" 0 "exit code"
 expect_eq "$(listing "$(dirname "$program")")" "$(printf './Journals\n./tidemark%s' "$E2E_EXT")" "folder"
 
 E2E_CASE="uo.cfg: a folder of that name counts as missing"
 program=$(new_client "config-folder")
 mkdir "$(dirname "$program")/uo.cfg"
-run_program "$program"
+run_program "$program" /N
 expect_eq "$STATUS" 0 "exit code"
 expect_folder "$(dirname "$program")/uo.cfg"
 expect_eq "$(listing "$(dirname "$program")/uo.cfg")" "" "folder content"
@@ -81,7 +81,7 @@ folder=$(dirname "$program")
   printf '\r\n'
 } >"$folder/uo.cfg"
 date_before=$(journal_date_now)
-run_program "$program"
+run_program "$program" /N
 expect_eq "$STATUS" 0 "exit code"
 expect_eq "$(sed -n '200001p' "$folder/uo.cfg" | tr -d '\r')" "$(journal_line "$folder" "$date_before")" "replaced line"
 expect_eq "$(wc -l <"$folder/uo.cfg")" 200002 "line count"
@@ -93,7 +93,7 @@ if ! on_wine; then
   folder=$(dirname "$program")
   printf 'JournalSaveFile=old\r\n' >"$folder/uo.cfg"
   chmod 0640 "$folder/uo.cfg"
-  run_program "$program"
+  run_program "$program" /N
   expect_eq "$(stat -c %a "$folder/uo.cfg")" 640 "mode"
 
   E2E_CASE="uo.cfg: a symbolic link stays a link to the rewritten file"
@@ -103,7 +103,7 @@ if ! on_wine; then
   printf 'JournalSaveFile=old\r\n' >"$folder/real/uo.cfg"
   ln -s real/uo.cfg "$folder/uo.cfg"
   date_before=$(journal_date_now)
-  run_program "$program"
+  run_program "$program" /N
   expect_eq "$STATUS" 0 "exit code"
   expect_eq "$(readlink "$folder/uo.cfg")" "real/uo.cfg" "link"
   expect_eq "$(tr -d '\r' <"$folder/real/uo.cfg")" "$(journal_line "$folder" "$date_before")" "target"

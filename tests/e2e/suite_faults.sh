@@ -1,6 +1,6 @@
 # When uo.cfg cannot be read or saved, nothing is lost: the file stays byte
 # for byte as it was, no other file is left in the folder, the run ends with
-# the abnormal-end box and exit code 3. Every case has a passing twin (the
+# the abnormal-end box and exit code 3, and nothing is started. Every case has a passing twin (the
 # same set-up with room or rights enough), so a broken harness cannot pass.
 # (A read that comes up short is injected through the stream in the unit tests.)
 
@@ -11,6 +11,7 @@ faulty_client() {  # folder-name [size] [parent]
   program=$(new_client "$1")
   folder=$(dirname "$program")
   mkdir -p "$folder/Journals"
+  place_recorder "$folder/uo.exe"
   {
     printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n'
     head -c "${2:-100}" /dev/zero | tr '\0' 'x'
@@ -39,9 +40,13 @@ expect_saved() {  # folder-name program
   local folder
   folder=$(dirname "$2")
   expect_eq "$STATUS" 0 "exit code (twin)"
+  expect_eq "$(started_command_line "$folder/uo.exe")" "\"$(windows_path "$folder")\\uo.exe\"" \
+    "client started (twin)"
   expect_eq "$(sed -n 2p "$folder/uo.cfg" | tr -d '\r' | cut -c1-16)" "JournalSaveFile=" "line (twin)"
   if cmp -s "$folder/uo.cfg" "$E2E_ROOT/${1//\//_}.before"; then fail "uo.cfg unchanged (twin)"; else pass; fi
-  expect_eq "$(listing "$folder")" "$(cat "$E2E_ROOT/${1//\//_}.listing")" "folder listing (twin)"
+  expect_eq "$(listing "$folder")" \
+    "$( (cat "$E2E_ROOT/${1//\//_}.listing" && echo ./uo.exe.started) | LC_ALL=C sort)" \
+    "folder listing (twin)"
   expect_eq "$BOXES" "" "message boxes (twin)"
 }
 
@@ -83,7 +88,7 @@ done
 # --- the disk is full: a tiny file system holds the client folder ----------
 mount_point="$E2E_ROOT/tiny"
 mkdir -p "$mount_point"
-program_kib=$(($(stat -c %s "$E2E_PROGRAM") / 1024 + 8))
+program_kib=$((($(stat -c %s "$E2E_PROGRAM") + $(stat -c %s "$E2E_RECORDER")) / 1024 + 16))
 for twin in no yes; do
   E2E_CASE="fault: disk full (twin: $twin)"
   # Room for the program and uo.cfg, and for the new uo.cfg only in the twin.

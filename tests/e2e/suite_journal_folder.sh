@@ -1,14 +1,19 @@
 # The journal folder is made beside the program on every run, whatever the
 # parameters, and the run ends with exit code 0 and no message box.
 
-E2E_CASE="journal folder, by parameters"
-for args in "" "/N" "/n" "/N x" "x /N" "-N" "/Nx" "/ N"; do
-  E2E_CASE="journal folder, parameters [$args]"
+# Only an exact "/N" or "/n" as parameter 1 suppresses the launch; nothing
+# is there to start, so a launch shows the "not found" warning.
+for case in "|launch" "/N|none" "/n|none" "/N x|none" "x /N|launch" "-N|launch" "/Nx|launch" \
+  "/ N|launch" "/N/n|launch"; do
+  args=${case%|*}
+  E2E_CASE="journal folder and switch, parameters [$args]"
   program=$(new_client "params-$RANDOM")
   # shellcheck disable=SC2086 # the parameters are split on purpose
   run_program "$program" $args
   expect_eq "$STATUS" 0 "exit code"
-  expect_eq "$BOXES" "" "message boxes"
+  expected=""
+  [ "${case#*|}" == launch ] && expected=$(not_found_box "$(dirname "$program")")
+  expect_eq "$BOXES" "$expected" "message boxes"
   expect_folder "$(dirname "$program")/Journals"
 done
 
@@ -16,7 +21,7 @@ E2E_CASE="existing journal folder is left as it is"
 program=$(new_client existing)
 mkdir "$(dirname "$program")/Journals"
 echo "old journal" >"$(dirname "$program")/Journals/Journal(2020-01-01).txt"
-run_program "$program"
+run_program "$program" /N
 expect_eq "$STATUS" 0 "exit code"
 expect_file_content "$(dirname "$program")/Journals/Journal(2020-01-01).txt" "old journal"
 
@@ -29,13 +34,13 @@ expect_file_content "$(dirname "$program")/Journals" "not a folder"
 
 E2E_CASE="a folder path with blanks"
 program=$(new_client "My Games/Client Folder")
-run_program "$program"
+run_program "$program" /N
 expect_eq "$STATUS" 0 "exit code"
 expect_folder "$E2E_ROOT/My Games/Client Folder/Journals"
 
 E2E_CASE="another program name; started through a relative path"
 program=$(new_client renamed "Client Launcher")
-(cd "$(dirname "$program")/.." && run_program "renamed/Client Launcher$E2E_EXT" &&
+(cd "$(dirname "$program")/.." && run_program "renamed/Client Launcher$E2E_EXT" /N &&
   expect_eq "$STATUS" 0 "exit code")
 expect_folder "$E2E_ROOT/renamed/Journals"
 
@@ -43,7 +48,7 @@ if ! on_wine; then
   E2E_CASE="a module path longer than 261 bytes is read whole"
   deep=$(printf 'folder-%040d/' 1 2 3 4 5 6 7)
   program=$(new_client "$deep")
-  run_program "$program"
+  run_program "$program" /N
   expect_eq "$STATUS" 0 "exit code"
   expect_folder "$E2E_ROOT/${deep}Journals"
   expect_no_folder "$E2E_ROOT/Journals"
@@ -54,7 +59,7 @@ if can_run_as_user; then
   E2E_CASE="a read-only program folder: no journal folder, the run goes on"
   program=$(new_client readonly)
   chmod 0555 "$(dirname "$program")"
-  E2E_AS_USER=yes run_program "$program"
+  E2E_AS_USER=yes run_program "$program" /N
   expect_eq "$STATUS" 0 "exit code"
   expect_no_folder "$(dirname "$program")/Journals"
 fi
@@ -64,7 +69,7 @@ if on_wine && locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   # the program name ソ each end in the byte 0x5C, which is no separator there.
   E2E_CASE="Japanese folder and program names with 0x5C trail bytes"
   program=$(new_client "日本/表" "ソ")
-  LC_ALL=ja_JP.UTF-8 run_program "$program"
+  LC_ALL=ja_JP.UTF-8 run_program "$program" /N
   expect_eq "$STATUS" 0 "exit code"
   expect_folder "$E2E_ROOT/日本/表/Journals"
 else

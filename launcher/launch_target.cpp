@@ -1,0 +1,60 @@
+#include "launcher/launch_target.h"
+
+#include "platform/platform.h"
+#include "support/paths.h"
+#include "support/registry.h"
+
+namespace tidemark {
+
+namespace {
+
+const char* const kAssistantKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe";
+const char* const kWarningCaption = "Tidemark";
+constexpr platform::UINT kWarningStyle = 0x30;   // OK button, exclamation icon
+constexpr platform::UINT kShow = 5;              // SW_SHOW
+constexpr platform::UINT kLastFailureCode = 31;  // WinExec answers above this when it started
+
+void Warn(const TextValue& text) {
+  platform::MessageBoxA(nullptr, text.Bytes(), kWarningCaption, kWarningStyle);
+}
+
+// The path in double quotes, so that Windows never tries "C:\Program.exe"
+// for "C:\Program Files\...". No arguments follow it.
+void Start(const TextValue& path) {
+  const TextValue commandLine = TextValue("\"") + path + "\"";
+  if (platform::WinExec(commandLine.Bytes(), kShow) <= kLastFailureCode) {
+    Warn(path + " could not be started.");
+  }
+}
+
+}  // namespace
+
+TextValue ReadAssistantRegistration() {
+  TextValue assistantPath;
+  TRegistry reg;
+  reg.UseRootKey(platform::HKeyLocalMachine());
+  // Read access only: a standard user may not open this key for more.
+  if (reg.OpenKeyReadOnly(kAssistantKey)) {
+    try {
+      assistantPath = reg.ReadString("");
+    } catch (...) {
+      assistantPath = TextValue();
+    }
+  }
+  return assistantPath;
+}
+
+void SelectLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath) {
+  if (!assistantPath.IsEmpty() && FileIsPresent(assistantPath)) {
+    Start(assistantPath);
+  } else if (FileIsPresent(programFolder + "uomon.exe")) {
+    Start(programFolder + "uomon.exe");
+  } else if (FileIsPresent(programFolder + "uo.exe")) {
+    Start(programFolder + "uo.exe");
+  } else {
+    Warn(programFolder + "UO.EXE is not found.");
+  }
+}
+
+}  // namespace tidemark

@@ -1,0 +1,74 @@
+// The Linux stand-in for WinExec: the command line's first token, quoted or
+// not, names the program; it is started without a shell and not waited for.
+#include <spawn.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/host_path.h"
+
+extern char** environ;
+
+namespace tidemark::platform {
+
+namespace {
+
+constexpr UINT kErrorBadFormat = 11;
+constexpr UINT kErrorGeneralFailure = 31;
+
+std::vector<std::string> TokensOf(const char* commandLine) {
+  std::vector<std::string> tokens;
+  const std::string line = commandLine == nullptr ? "" : commandLine;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    if (at >= line.size()) break;
+    std::string token;
+    if (line[at] == '"') {
+      const std::size_t close = line.find('"', at + 1);
+      token = line.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1);
+      at = close == std::string::npos ? line.size() : close + 1;
+    } else {
+      const std::size_t end = line.find_first_of(" \t", at);
+      token = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+      at = end == std::string::npos ? line.size() : end;
+    }
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+}  // namespace
+
+UINT WinExec(const char* commandLine, UINT) {
+  std::vector<std::string> tokens = TokensOf(commandLine);
+  if (tokens.empty()) return kErrorFileNotFound;
+  DWORD error = 0;
+  const auto program = posix::HostPathOf(tokens.front().c_str(), false, error);
+  if (!program) return error;
+  // argv[0] keeps the name as the command line gave it, so the program
+  // sees the command line that Windows would hand it.
+  std::vector<char*> arguments;
+  for (std::string& token : tokens) arguments.push_back(token.data());
+  arguments.push_back(nullptr);
+  pid_t child = 0;
+  switch (posix_spawn(&child, program->c_str(), nullptr, nullptr, arguments.data(), environ)) {
+    case 0:
+      return 33;  // started
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+      return kErrorAccessDenied;
+    case ENOEXEC:
+      return kErrorBadFormat;
+    default:
+      return kErrorGeneralFailure;
+  }
+}
+
+}  // namespace tidemark::platform

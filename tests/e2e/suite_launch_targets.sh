@@ -1,0 +1,183 @@
+# What is started: the registered assistant, else uomon.exe, else uo.exe, or
+# the "not found" warning. Each stand-in writes the command line it got.
+
+ASSISTANT_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\UOAssist.exe'
+
+# Registers the assistant's path as the key's default value (type REG_SZ
+# unless given): natively in a registry file the stand-in reads, under Wine in
+# the suite's prefix.
+register_assistant() {  # value [REG_SZ|REG_EXPAND_SZ|REG_DWORD]
+  local type=${2:-REG_SZ}
+  if on_wine; then
+    WINEDEBUG=-all "$E2E_RUNNER" reg add "$ASSISTANT_KEY" /ve /t "$type" /d "$1" /f >/dev/null 2>&1
+    return
+  fi
+  local backslash='\'
+  local escaped=${1//"$backslash"/"$backslash$backslash"}
+  local data="\"$escaped\""
+  [ "$type" == REG_EXPAND_SZ ] && data="str(2):\"$escaped\""
+  [ "$type" == REG_DWORD ] && data=$(printf 'dword:%08x' "$1")
+  mkdir -p "$E2E_ROOT/registry"
+  {
+    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n'
+    printf '[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\UOAssist.exe] 1700000000\n'
+    printf '#time=1d9a0b0c0d0e0f0\n@=%s\n\n' "$data"
+  } >"$E2E_ROOT/registry/system.reg"
+}
+
+unregister_assistant() {
+  if on_wine; then
+    WINEDEBUG=-all "$E2E_RUNNER" reg delete "$ASSISTANT_KEY" /f >/dev/null 2>&1
+  else
+    rm -f "$E2E_ROOT/registry/system.reg"
+  fi
+}
+on_wine || export WINEPREFIX="$E2E_ROOT/registry"
+
+quoted() { printf '"%s"' "$(windows_path "$1")"; }
+
+# A client folder with the stand-ins asked for; prints the program's path.
+launch_client() {  # name [assistant] [monitor] [client]
+  local program folder
+  program=$(new_client "$1")
+  folder=$(dirname "$program")
+  [ "${2:-}" == assistant ] && place_recorder "$folder/tools/UOAssist.exe"
+  [ "${3:-}" == monitor ] && place_recorder "$folder/uomon.exe"
+  [ "${4:-}" == client ] && place_recorder "$folder/uo.exe"
+  printf '%s' "$program"
+}
+
+expect_started() {  # stand-in path
+  expect_eq "$(started_command_line "$1")" "$(quoted "$1")" "$(basename "$1") started"
+}
+expect_not_started() {  # stand-in path
+  if was_started "$1"; then fail "$(basename "$1") was started"; else pass; fi
+}
+
+E2E_CASE="launch: the registered assistant, and only it"
+program=$(launch_client assistant-first assistant monitor client)
+folder=$(dirname "$program")
+register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expect_started "$folder/tools/UOAssist.exe"
+expect_not_started "$folder/uomon.exe"
+expect_not_started "$folder/uo.exe"
+expect_eq "$BOXES" "" "message boxes"
+
+E2E_CASE="launch: a stale registration falls through to the monitor"
+program=$(launch_client stale-monitor "" monitor client)
+folder=$(dirname "$program")
+register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+run_program "$program"
+expect_started "$folder/uomon.exe"
+expect_not_started "$folder/uo.exe"
+
+E2E_CASE="launch: a stale registration and no monitor: the client"
+program=$(launch_client stale-client "" "" client)
+folder=$(dirname "$program")
+register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+run_program "$program"
+expect_started "$folder/uo.exe"
+
+for type in REG_DWORD REG_EXPAND_SZ; do
+  E2E_CASE="launch: a default value of type $type is no registration here"
+  program=$(launch_client "odd-$type" assistant "" client)
+  folder=$(dirname "$program")
+  if [ "$type" == REG_DWORD ]; then
+    register_assistant 1 REG_DWORD
+  else
+    # Used as stored: "%TIDEMARK_E2E%" is never expanded, so no such file.
+    register_assistant "%TIDEMARK_E2E%\\UOAssist.exe" REG_EXPAND_SZ
+  fi
+  TIDEMARK_E2E="$(windows_path "$folder/tools")" run_program "$program"
+  expect_eq "$STATUS" 0 "exit code"
+  expect_started "$folder/uo.exe"
+  expect_not_started "$folder/tools/UOAssist.exe"
+done
+unregister_assistant
+
+E2E_CASE="launch: no registration, the client alone, without arguments"
+program=$(launch_client client-only "" "" client)
+folder=$(dirname "$program")
+run_program "$program" "" extra
+expect_started "$folder/uo.exe"
+expect_eq "$BOXES" "" "message boxes"
+
+E2E_CASE="launch: the monitor before the client, no warning"
+program=$(launch_client monitor-only "" monitor "")
+folder=$(dirname "$program")
+run_program "$program"
+expect_started "$folder/uomon.exe"
+expect_eq "$BOXES" "" "message boxes"
+
+E2E_CASE="launch: nothing to start: the warning, then exit code 0"
+program=$(launch_client nothing)
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expect_eq "$BOXES" "$(not_found_box "$(dirname "$program")")" "message boxes"
+
+E2E_CASE="launch: /N starts nothing and warns of nothing"
+program=$(launch_client switched assistant monitor client)
+folder=$(dirname "$program")
+register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+run_program "$program" /N
+expect_eq "$STATUS" 0 "exit code"
+expect_eq "$BOXES" "" "message boxes"
+sleep 1
+for stand_in in tools/UOAssist.exe uomon.exe uo.exe; do expect_not_started "$folder/$stand_in"; done
+unregister_assistant
+
+E2E_CASE="launch: a registered path with blanks starts that program, not a decoy"
+program=$(launch_client blanks "" "" client)
+folder=$(dirname "$program")
+place_recorder "$folder/Program Files/Game Tools/UOAssist.exe"
+place_recorder "$folder/Program.exe"  # what Windows tries first for an unquoted path
+register_assistant "$(windows_path "$folder/Program Files/Game Tools/UOAssist.exe")"
+run_program "$program"
+expect_started "$folder/Program Files/Game Tools/UOAssist.exe"
+sleep 1
+expect_not_started "$folder/Program.exe"
+expect_not_started "$folder/uo.exe"
+unregister_assistant
+
+E2E_CASE="launch: a client that is no program: the start fails and says so"
+program=$(launch_client not-a-program "" "" "")
+folder=$(dirname "$program")
+printf 'not a program\r\n' >"$folder/uo.exe"
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expected="Tidemark: $(windows_path "$folder")\\uo.exe could not be started."
+on_wine && expected="$expected [00000030]"
+expect_eq "$BOXES" "$expected" "message boxes"
+
+E2E_CASE="launch: an assistant that is no program: no further candidate"
+program=$(launch_client assistant-broken "" monitor client)
+folder=$(dirname "$program")
+mkdir -p "$folder/tools"
+printf 'not a program\r\n' >"$folder/tools/UOAssist.exe"
+register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+run_program "$program"
+expect_eq "$STATUS" 0 "exit code"
+expected="Tidemark: $(windows_path "$folder")\\tools\\UOAssist.exe could not be started."
+on_wine && expected="$expected [00000030]"
+expect_eq "$BOXES" "$expected" "message boxes"
+sleep 1
+expect_not_started "$folder/uomon.exe"
+expect_not_started "$folder/uo.exe"
+unregister_assistant
+
+if ! on_wine && can_run_as_user; then
+  # A standard user may only read HKEY_LOCAL_MACHINE: the registration must
+  # still be found.
+  E2E_CASE="launch: the registration counts for a standard user too"
+  program=$(launch_client standard-user assistant monitor "")
+  folder=$(dirname "$program")
+  chown -R 65534:65534 "$folder"
+  register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+  chmod -R a+rX "$E2E_ROOT/registry"
+  E2E_AS_USER=yes run_program "$program"
+  expect_started "$folder/tools/UOAssist.exe"
+  expect_not_started "$folder/uomon.exe"
+  unregister_assistant
+fi
