@@ -30,7 +30,7 @@ platform::HKEY TRegistry::BaseKeyFor(bool relative) const {
 
 void TRegistry::CloseCurrentKey() {
   if (KeyHandle == nullptr) return;
-  // DeferFlush is always set: the handle is only released, nothing is forced to disk.
+  // Only the handle is released: nothing is forced to disk (no RegFlushKey).
   platform::RegCloseKey(KeyHandle);
   KeyHandle = nullptr;
   KeyPath = TextValue();

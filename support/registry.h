@@ -70,7 +70,6 @@ class TRegistry : public TObject {
 
   platform::HKEY KeyHandle = nullptr;
   platform::HKEY RootHandle = platform::HKeyCurrentUser();
-  bool DeferFlush = true;  // closing a key never forces its data to disk
   TextValue KeyPath;
 };
 

@@ -54,12 +54,6 @@ struct TStringItem {
   void* LinkedObject = nullptr;  // carried, never owned
 };
 
-enum class DuplicateRule : std::uint8_t {
-  IgnoreDuplicate = 0,
-  AcceptDuplicate = 1,
-  RejectDuplicate = 2
-};
-
 using TNotifyEvent = std::function<void(TObject& sender)>;
 
 class TStringList : public TStrings {
@@ -96,7 +90,6 @@ class TStringList : public TStrings {
   std::int32_t EntryCount = 0;
   std::int32_t EntryCapacity = 0;
   bool KeepSorted = false;  // this program never sorts
-  DuplicateRule Duplicates = DuplicateRule::IgnoreDuplicate;
 };
 
 }  // namespace tidemark

@@ -1,0 +1,33 @@
+// Splitting text into lines and joining them again: loading never loses a
+// byte other than line ends, and joining then splitting gives the same lines
+// whenever no line holds CR or LF.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "support/string_list.h"
+
+using tidemark::TextValue;
+using tidemark::TStringList;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  TStringList lines;
+  lines.SplitTextIntoLines(TextValue(text));
+
+  std::string kept;
+  for (char byte : text) {
+    if (byte != '\r' && byte != '\n') kept += byte;
+  }
+  std::string joined;
+  for (std::int32_t i = 0; i < lines.LineCount(); ++i) joined += lines.LineAt(i).View();
+  if (joined != kept) __builtin_trap();
+
+  TStringList again;
+  again.SplitTextIntoLines(lines.JoinLinesAsText());
+  if (again.LineCount() != lines.LineCount()) __builtin_trap();
+  for (std::int32_t i = 0; i < lines.LineCount(); ++i) {
+    if (!(again.LineAt(i) == lines.LineAt(i))) __builtin_trap();
+  }
+  return 0;
+}
