@@ -1,8 +1,11 @@
 // The Linux stand-in for WinExec: the command line's first token, quoted or
 // not, names the program; it is started without a shell and not waited for.
 #include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,22 @@ std::vector<std::string> TokensOf(const char* commandLine) {
   return tokens;
 }
 
+// What Windows checks before it starts a file: that it is one, that it may be
+// run and that it is a program. Checked here too, since posix_spawn cannot
+// always report a failed exec (under valgrind it never does).
+UINT ReasonNotToStart(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0)
+    return errno == ENOTDIR ? kErrorPathNotFound : kErrorFileNotFound;
+  if (!S_ISREG(status.st_mode) || access(path.c_str(), X_OK) != 0) return kErrorAccessDenied;
+  char magic[4] = {};
+  std::ifstream(path, std::ios::binary).read(magic, sizeof magic);
+  const bool program =
+      (magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F') ||
+      (magic[0] == '#' && magic[1] == '!');
+  return program ? 0 : kErrorBadFormat;
+}
+
 }  // namespace
 
 UINT WinExec(const char* commandLine, UINT) {
@@ -48,6 +67,7 @@ UINT WinExec(const char* commandLine, UINT) {
   DWORD error = 0;
   const auto program = posix::HostPathOf(tokens.front().c_str(), false, error);
   if (!program) return error;
+  if (const UINT reason = ReasonNotToStart(*program); reason != 0) return reason;
   // argv[0] keeps the name as the command line gave it, so the program
   // sees the command line that Windows would hand it.
   std::vector<char*> arguments;

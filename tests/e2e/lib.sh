@@ -57,6 +57,9 @@ run_program() {
     on_wine && command+=(WINEPREFIX="$E2E_ROOT/user/wineprefix")
   fi
   on_wine && command+=(env WINEDEBUG=+relay "$E2E_RUNNER")
+  # A checker around the native program (valgrind), by TIDEMARK_E2E_WRAPPER.
+  # shellcheck disable=SC2206 # the wrapper's words are split on purpose
+  on_wine || command+=(${TIDEMARK_E2E_WRAPPER:-})
   "${command[@]}" "$program" "$@" 2>"$stderr_file"
   STATUS=$?
   if on_wine; then
@@ -64,6 +67,10 @@ run_program() {
       sed 's/\\\\/\\/g')  # the trace writes a backslash as two
   else
     BOXES=$(grep -v '^==' "$stderr_file" || true)
+    if [ -n "${TIDEMARK_E2E_WRAPPER:-}" ] && grep -q 'ERROR SUMMARY: [1-9]' "$stderr_file"; then
+      fail "the checker found errors:"
+      grep '^==' "$stderr_file" | head -n 40 >&2
+    fi
   fi
 }
 
