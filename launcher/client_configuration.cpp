@@ -15,7 +15,8 @@ bool PointJournalAt(TStrings& configLines, const TextValue& journalLine) {
   bool replaced = false;
   // The count is asked for again each time round; a replacement never changes it.
   for (std::int32_t i = 0; i < configLines.LineCount(); ++i) {
-    if (PositionOf(kJournalKey, configLines.LineAt(i)) == 1) {
+    // The key's first occurrence at position 1: the line begins with it.
+    if (configLines.LineAt(i).View().starts_with(kJournalKey)) {
       configLines.ReplaceLine(i, journalLine);
       replaced = true;
     }

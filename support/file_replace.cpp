@@ -47,9 +47,9 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  void WriteAndClose(std::string_view bytes) {
+  void WriteAndClose(const std::function<void(TStream&)>& write) {
     THandleStream stream(handle_);
-    stream.WriteExactly(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    write(stream);
     const bool flushed = platform::FlushFileBuffers(handle_) != 0;
     const bool closed = platform::CloseHandle(handle_) != 0;
     handle_ = platform::InvalidHandleValue();
@@ -82,7 +82,7 @@ class TemporaryFile {
 
 }  // namespace
 
-void ReplaceFileContents(const TextValue& path, std::string_view bytes) {
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {
   const platform::DWORD attributes = platform::GetFileAttributesA(path.Bytes());
   const bool exists = attributes != platform::kInvalidFileAttributes;
   if (exists) {
@@ -99,8 +99,14 @@ void ReplaceFileContents(const TextValue& path, std::string_view bytes) {
   }
   const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
   TemporaryFile replacement(path, kept != 0 ? kept : platform::kFileAttributeNormal);
-  replacement.WriteAndClose(bytes);
+  replacement.WriteAndClose(write);
   if (!replacement.Replace(path)) RefuseCreate(path);
+}
+
+void ReplaceFileContents(const TextValue& path, std::string_view bytes) {
+  ReplaceFileContents(path, [bytes](TStream& stream) {
+    stream.WriteExactly(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  });
 }
 
 }  // namespace tidemark

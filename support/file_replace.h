@@ -3,20 +3,24 @@
 // any point leaves the old file exactly as it was and no new file behind.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
+#include "support/file_stream.h"
 #include "support/text_value.h"
 
 namespace tidemark {
 
-// Replaces the contents of the file at `path` with `bytes`:
+// Replaces the contents of the file at `path`:
 //   - a read-only file, or one that cannot be opened for writing with sole
 //     access, raises EFCreateError naming the path, untouched;
-//   - the bytes are written to a new file in the same folder and flushed; a
-//     short or failed write, flush or close raises EWriteError;
+//   - `write` puts the new contents into a stream over a new file in the same
+//     folder, which is then flushed; a short or failed write, flush or close
+//     raises EWriteError;
 //   - the new file replaces the old one (retried briefly while a scanner
 //     holds it); a failed replace raises EFCreateError.
 // The hidden and system attributes of the old file are kept.
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
 void ReplaceFileContents(const TextValue& path, std::string_view bytes);
 
 }  // namespace tidemark

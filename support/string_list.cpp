@@ -1,9 +1,12 @@
 #include "support/string_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "support/errors.h"
 #include "support/file_replace.h"
@@ -28,6 +31,31 @@ class BatchBracket {
   TStrings& list_;
 };
 
+// Calls `take` with each line of `bytes`: CR LF, a lone CR and a lone LF each
+// end one line, and a line end at the very end makes no empty last line.
+// Line ends are found with memchr, each search remembered until passed.
+template <typename Take>
+void ForEachLine(std::string_view bytes, Take take) {
+  const auto find = [bytes](char byte, std::size_t from) {
+    const void* found = std::memchr(bytes.data() + from, byte, bytes.size() - from);
+    return found == nullptr
+               ? bytes.size()
+               : static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+  };
+  std::size_t nextCarriageReturn = find(kCarriageReturn, 0);
+  std::size_t nextLineFeed = find(kLineFeed, 0);
+  std::size_t position = 0;
+  while (position < bytes.size()) {
+    if (nextCarriageReturn < position) nextCarriageReturn = find(kCarriageReturn, position);
+    if (nextLineFeed < position) nextLineFeed = find(kLineFeed, position);
+    const std::size_t end = std::min(nextCarriageReturn, nextLineFeed);
+    take(bytes.substr(position, end - position));
+    position = end;
+    if (position < bytes.size() && bytes[position] == kCarriageReturn) ++position;
+    if (position < bytes.size() && bytes[position] == kLineFeed) ++position;
+  }
+}
+
 }  // namespace
 
 // --- TStrings -------------------------------------------------------------
@@ -37,7 +65,7 @@ TextValue TStrings::JoinLinesAsText() const {
   std::int64_t length = 0;
   for (std::int32_t i = 0; i < count; ++i) length += LineAt(i).Length() + 2;
   if (length > std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
-  TextValue text = TextValue::OfLength(static_cast<std::int32_t>(length));
+  TextValue text = TextValue::OfLength(static_cast<std::int32_t>(length), false);
   char* out = text.MutableBytes();
   for (std::int32_t i = 0; i < count; ++i) {
     const TextValue line = LineAt(i);
@@ -53,26 +81,11 @@ void TStrings::SplitTextIntoLines(const TextValue& text) {
   BatchBracket bracket(*this);
   RemoveAllLines();
   const std::string_view bytes = text.View();
-  // One pass to count the lines, so the list is sized once, not grown step by step.
-  std::int32_t lines = 0;
-  for (std::size_t at = 0; at < bytes.size(); ++at) {
-    const bool crBeforeLf =
-        bytes[at] == kCarriageReturn && at + 1 < bytes.size() && bytes[at + 1] == kLineFeed;
-    if ((bytes[at] == kCarriageReturn && !crBeforeLf) || bytes[at] == kLineFeed) ++lines;
-  }
-  if (!bytes.empty() && bytes.back() != kCarriageReturn && bytes.back() != kLineFeed) ++lines;
-  if (lines > 0) ReserveLines(lines);
-  std::size_t position = 0;
-  while (position < bytes.size()) {
-    const std::size_t start = position;
-    while (position < bytes.size() && bytes[position] != kCarriageReturn &&
-           bytes[position] != kLineFeed) {
-      ++position;
-    }
-    AppendLine(TextValue(bytes.substr(start, position - start)));
-    if (position < bytes.size() && bytes[position] == kCarriageReturn) ++position;
-    if (position < bytes.size() && bytes[position] == kLineFeed) ++position;
-  }
+  // Counted first, so the list is sized once rather than grown step by step.
+  std::int32_t count = 0;
+  ForEachLine(bytes, [&count](std::string_view) { ++count; });
+  if (count > 0) ReserveLines(count);
+  ForEachLine(bytes, [this](std::string_view line) { AppendLine(TextValue(line)); });
 }
 
 void TStrings::LoadLinesFromFile(const TextValue& path) {
@@ -82,23 +95,74 @@ void TStrings::LoadLinesFromFile(const TextValue& path) {
 
 void TStrings::LoadLinesFromStream(TStream& stream) {
   BatchBracket bracket(*this);
-  const std::int64_t size = stream.TotalSize() - stream.CurrentPosition();
-  if (size > std::numeric_limits<std::int32_t>::max()) {
+  std::int64_t remaining = stream.TotalSize() - stream.CurrentPosition();
+  if (remaining > std::numeric_limits<std::int32_t>::max()) {
     throw EReadError(LoadMessage(MessageId::StreamReadError));  // too large to hold
   }
-  TextValue text = TextValue::OfLength(static_cast<std::int32_t>(size > 0 ? size : 0));
-  // Every byte or nothing: a short read would rewrite the file from garbage.
-  stream.ReadExactly(text.MutableBytes(), text.Length());
-  SplitTextIntoLines(text);
+  // Read in pieces and split as it comes, so the file's text is never held
+  // whole beside its lines. Every byte or nothing: the lines replace the
+  // list's only once all of them are in.
+  constexpr std::int64_t kPieceSize = 1 << 20;
+  std::vector<char> piece(
+      static_cast<std::size_t>(std::min(std::max<std::int64_t>(remaining, 1), kPieceSize)));
+  std::vector<TextValue> loaded;
+  loaded.reserve(static_cast<std::size_t>(remaining / 32));  // a guess; lines are rarely shorter
+  const auto take = [&loaded](std::string_view line) { loaded.emplace_back(line); };
+  std::string pending;  // the bytes of a line not yet ended
+  while (remaining > 0) {
+    const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));
+    const std::int32_t received = stream.ReadBytes(piece.data(), wanted);
+    if (received <= 0) throw EReadError(LoadMessage(MessageId::StreamReadError));
+    remaining -= received;
+    pending.append(piece.data(), static_cast<std::size_t>(received));
+    // Lines up to the last line end are complete; a CR at the very end may
+    // yet be followed by its LF.
+    const std::size_t lastLineFeed = pending.rfind(kLineFeed);
+    std::size_t cut = lastLineFeed == std::string::npos ? 0 : lastLineFeed + 1;
+    const std::size_t lastReturn = pending.rfind(kCarriageReturn);
+    if (lastReturn != std::string::npos && lastReturn + 1 < pending.size()) {
+      cut = std::max(cut, lastReturn + 1);
+    }
+    ForEachLine(std::string_view(pending).substr(0, cut), take);
+    pending.erase(0, cut);
+  }
+  ForEachLine(pending, take);
+  RemoveAllLines();
+  AppendLoadedLines(loaded);
+}
+
+void TStrings::AppendLoadedLines(std::vector<TextValue>& lines) {
+  ReserveLines(static_cast<std::int32_t>(lines.size()));
+  for (const TextValue& line : lines) AppendLine(line);
 }
 
 void TStrings::SaveLinesToFile(const TextValue& path) {
-  ReplaceFileContents(path, JoinLinesAsText().View());
+  ReplaceFileContents(path, [this](TStream& stream) { SaveLinesToStream(stream); });
 }
 
 void TStrings::SaveLinesToStream(TStream& stream) {
-  const TextValue text = JoinLinesAsText();
-  stream.WriteExactly(text.Bytes(), text.Length());
+  // Written through a small buffer rather than joined first: the whole text
+  // is never held twice.
+  constexpr std::size_t kBufferSize = 64 * 1024;
+  std::string buffer;
+  buffer.reserve(kBufferSize);
+  const auto flush = [&] {
+    stream.WriteExactly(buffer.data(), static_cast<std::int64_t>(buffer.size()));
+    buffer.clear();
+  };
+  const std::int32_t count = LineCount();
+  for (std::int32_t i = 0; i < count; ++i) {
+    const TextValue line = LineAt(i);
+    if (buffer.size() + static_cast<std::size_t>(line.Length()) + 2 > kBufferSize) flush();
+    if (static_cast<std::size_t>(line.Length()) + 2 > kBufferSize) {
+      stream.WriteExactly(line.Bytes(), line.Length());
+    } else {
+      buffer.append(line.View());
+    }
+    buffer += kCarriageReturn;
+    buffer += kLineFeed;
+  }
+  flush();
 }
 
 void TStrings::BeginBatch() {
@@ -153,6 +217,15 @@ void TStringList::RemoveAllLines() {
   for (std::int32_t i = 0; i < EntryCount; ++i) Entries[i].LineText = TextValue();
   EntryCount = 0;
   SetEntryCapacity(0);
+  SignalChanged();
+}
+
+void TStringList::AppendLoadedLines(std::vector<TextValue>& lines) {
+  // Moved in, not shared: a file's lines need no signal each, nor a touch of
+  // each line's block.
+  SignalChanging();
+  ReserveLines(static_cast<std::int32_t>(lines.size()));
+  for (TextValue& line : lines) Entries[EntryCount++] = TStringItem{std::move(line), nullptr};
   SignalChanged();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "support/file_stream.h"
 #include "support/text_value.h"
@@ -47,6 +48,8 @@ class TStrings : public TPersistent {
 
   // Room for `count` more lines, when a caller knows how many are coming.
   virtual void ReserveLines(std::int32_t count);
+  // Appends the lines a load read, in order; the vector may be emptied.
+  virtual void AppendLoadedLines(std::vector<TextValue>& lines);
 };
 
 struct TStringItem {
@@ -77,6 +80,7 @@ class TStringList : public TStrings {
  protected:
   void BatchStateChanged(bool entering) override;
   void ReserveLines(std::int32_t count) override;
+  void AppendLoadedLines(std::vector<TextValue>& lines) override;
 
  private:
   void InsertEntry(std::int32_t index, const TextValue& text);

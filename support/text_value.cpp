@@ -42,11 +42,11 @@ TextValue::TextValue(std::string_view bytes) {
   std::memcpy(block_->Bytes(), bytes.data(), bytes.size());
 }
 
-TextValue TextValue::OfLength(std::int32_t length) {
+TextValue TextValue::OfLength(std::int32_t length, bool zeroed) {
   TextValue text;
   if (length <= 0) return text;
   text.block_ = Block::Allocate(length);
-  std::memset(text.block_->Bytes(), 0, static_cast<std::size_t>(length));
+  if (zeroed) std::memset(text.block_->Bytes(), 0, static_cast<std::size_t>(length));
   return text;
 }
 
@@ -116,7 +116,7 @@ TextValue operator+(const TextValue& left, const TextValue& right) {
   if (length > std::numeric_limits<std::int32_t>::max()) {
     throw std::length_error("text value longer than 2 GiB");
   }
-  TextValue sum = TextValue::OfLength(static_cast<std::int32_t>(length));
+  TextValue sum = TextValue::OfLength(static_cast<std::int32_t>(length), false);
   char* bytes = sum.MutableBytes();
   std::memcpy(bytes, left.Bytes(), static_cast<std::size_t>(left.Length()));
   std::memcpy(bytes + left.Length(), right.Bytes(), static_cast<std::size_t>(right.Length()));

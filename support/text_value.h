@@ -20,8 +20,9 @@ class TextValue {
   TextValue(const char* bytes, std::int32_t length);
   explicit TextValue(std::string_view bytes);
 
-  // A text of `length` zero bytes, to be filled through MutableBytes().
-  static TextValue OfLength(std::int32_t length);
+  // A text of `length` zero bytes (or, when not `zeroed`, bytes the caller
+  // overwrites at once), to be filled through MutableBytes().
+  static TextValue OfLength(std::int32_t length, bool zeroed = true);
 
   TextValue(const TextValue& other) noexcept;
   TextValue(TextValue&& other) noexcept;
