@@ -74,7 +74,8 @@ DateTimeValue ComposeDate(std::uint16_t year, std::uint16_t month, std::uint16_t
   std::int32_t dayOfYear = day;
   for (int before = 0; before < month - 1; ++before) dayOfYear += MonthLengthsOf(year)[before];
   const std::int32_t i = year - 1;
-  return static_cast<double>(i * 365 + i / 4 - i / 100 + i / 400 + dayOfYear - DaysToEpoch);
+  const std::int32_t days = i * 365 + i / 4 - i / 100 + i / 400 + dayOfYear - DaysToEpoch;
+  return static_cast<double>(days);
 }
 
 DateTimeValue ComposeTime(std::uint16_t hour, std::uint16_t minute, std::uint16_t second,

@@ -14,13 +14,13 @@ TextValue LoadMessage(MessageId id) {
 }
 
 TextValue LoadMessage(MessageId id, const TextValue& name) {
-  const TextValue pattern = LoadMessage(id);
+  TextValue pattern = LoadMessage(id);
   const std::int32_t at = PositionOf("%s", pattern);
   if (at == 0) return pattern;
   // Plain replacement, never a format: a "%" in a path is just a byte.
   const std::string_view text = pattern.View();
   return TextValue(text.substr(0, static_cast<std::size_t>(at - 1))) + name +
-         TextValue(text.substr(static_cast<std::size_t>(at + 1)));
+         TextValue(text.substr(static_cast<std::size_t>(at) + 1));
 }
 
 }  // namespace tidemark

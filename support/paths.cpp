@@ -23,7 +23,7 @@ CodePageFacts CodePageFactsFrom(bool doubleByteSystem, const std::uint8_t (&lead
   CodePageFacts facts;
   facts.DoubleByteSystem = doubleByteSystem;
   if (!doubleByteSystem) return facts;
-  for (int pair = 0; pair < 6; ++pair) {
+  for (std::size_t pair = 0; pair < 6; ++pair) {
     const unsigned low = leadByteRanges[2 * pair];
     const unsigned high = leadByteRanges[2 * pair + 1];
     if (low == 0 && high == 0) break;

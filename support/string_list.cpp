@@ -143,7 +143,7 @@ void TStrings::SaveLinesToFile(const TextValue& path) {
 void TStrings::SaveLinesToStream(TStream& stream) {
   // Written through a small buffer rather than joined first: the whole text
   // is never held twice.
-  constexpr std::size_t kBufferSize = 64 * 1024;
+  constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
   std::string buffer;
   buffer.reserve(kBufferSize);
   const auto flush = [&] {

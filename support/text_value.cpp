@@ -57,10 +57,10 @@ TextValue::TextValue(const TextValue& other) noexcept : block_(other.block_) {
 TextValue::TextValue(TextValue&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
 
 TextValue& TextValue::operator=(const TextValue& other) noexcept {
-  Block* shared = other.block_;
-  if (shared != nullptr) ++shared->ReferenceCount;  // First, so self-assignment is safe.
+  if (this == &other) return *this;
+  if (other.block_ != nullptr) ++other.block_->ReferenceCount;
   Release();
-  block_ = shared;
+  block_ = other.block_;
   return *this;
 }
 

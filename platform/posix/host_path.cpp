@@ -63,12 +63,7 @@ DWORD Win32ErrorOf(int posixError) {
       return kErrorPathNotFound;
     case EEXIST:
       return kErrorAlreadyExists;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-      return kErrorAccessDenied;
-    default:
+    default:  // EACCES, EPERM, EROFS, EISDIR and whatever else refuses the call
       return kErrorAccessDenied;
   }
 }

@@ -71,6 +71,7 @@ UINT WinExec(const char* commandLine, UINT) {
   // argv[0] keeps the name as the command line gave it, so the program
   // sees the command line that Windows would hand it.
   std::vector<char*> arguments;
+  arguments.reserve(tokens.size() + 1);
   for (std::string& token : tokens) arguments.push_back(token.data());
   arguments.push_back(nullptr);
   pid_t child = 0;

@@ -104,7 +104,9 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE
     *dataSize = size;
     return static_cast<LONG>(kErrorMoreData);
   }
-  if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
+  // Registry data is bytes; a string brings its own terminating zero.
+  if (data != nullptr)
+    std::memcpy(data, bytes.data(), bytes.size());  // NOLINT(bugprone-not-null-terminated-result)
   *dataSize = size;
   return 0;
 }
