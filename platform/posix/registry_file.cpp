@@ -123,36 +123,35 @@ bool ParseValue(std::string_view line, std::string& name, RegistryValue& value) 
     value.Data += '\0';
     return true;
   }
-  if (data.starts_with("str(")) {
+  // "str(N):" and "hex(N):" name the type code N in hex before their data.
+  const bool typedText = data.starts_with("str(");
+  if (typedText || data.starts_with("hex(")) {
     const std::size_t close = data.find("):");
     if (close == std::string_view::npos) return false;
     value.Type = static_cast<DWORD>(
         std::strtoul(std::string(data.substr(4, close - 4)).c_str(), nullptr, 16));
-    position = close + 2;
-    if (!ReadQuoted(data, position, value.Data)) return false;
-    value.Data += '\0';
+    if (typedText) {
+      position = close + 2;
+      if (!ReadQuoted(data, position, value.Data)) return false;
+      value.Data += '\0';
+    } else {
+      value.Data = ReadHexBytes(data.substr(close + 2));
+      if (IsStringType(value.Type)) value.Data = NarrowOf(value.Data);
+    }
     return true;
   }
   if (data.starts_with("dword:")) {
     const std::uint32_t number =
         static_cast<std::uint32_t>(std::strtoul(std::string(data.substr(6)).c_str(), nullptr, 16));
     value.Type = kRegDword;
-    for (int shift = 0; shift < 32; shift += 8)
+    for (int shift = 0; shift < 32; shift += 8) {
       value.Data += static_cast<char>((number >> shift) & 0xFF);
+    }
     return true;
   }
   if (data.starts_with("hex:")) {
     value.Type = kRegBinary;
     value.Data = ReadHexBytes(data.substr(4));
-    return true;
-  }
-  if (data.starts_with("hex(")) {
-    const std::size_t close = data.find("):");
-    if (close == std::string_view::npos) return false;
-    value.Type = static_cast<DWORD>(
-        std::strtoul(std::string(data.substr(4, close - 4)).c_str(), nullptr, 16));
-    value.Data = ReadHexBytes(data.substr(close + 2));
-    if (IsStringType(value.Type)) value.Data = NarrowOf(value.Data);
     return true;
   }
   return false;
