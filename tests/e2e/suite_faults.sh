@@ -50,15 +50,25 @@ expect_saved() {  # folder-name program
   expect_eq "$BOXES" "" "message boxes (twin)"
 }
 
-# --- uo.cfg is read-only (also for root: the program refuses it itself) ----
-for twin in no yes; do
-  E2E_CASE="fault: read-only uo.cfg (twin: $twin)"
-  program=$(faulty_client "readonly-$twin")
-  [ "$twin" == yes ] || chmod 0444 "$(dirname "$program")/uo.cfg"
-  run_program "$program"
-  if [ "$twin" == yes ]; then expect_saved "readonly-$twin" "$program"; else
-    expect_nothing_lost "readonly-$twin" "$program"
-  fi
+# --- uo.cfg is read-only: for root (the program refuses it itself) and for
+# an unprivileged user, for whom the system refuses it too --------------------
+users=(root)
+can_run_as_user && users+=(user)
+for who in "${users[@]}"; do
+  for twin in no yes; do
+    E2E_CASE="fault: read-only uo.cfg, as $who (twin: $twin)"
+    program=$(faulty_client "readonly-$who-$twin")
+    [ "$twin" == yes ] || chmod 0444 "$(dirname "$program")/uo.cfg"
+    as_user=""
+    if [ "$who" == user ]; then
+      chown -R 65534:65534 "$(dirname "$program")"
+      as_user=yes
+    fi
+    E2E_AS_USER=$as_user run_program "$program"
+    if [ "$twin" == yes ]; then expect_saved "readonly-$who-$twin" "$program"; else
+      expect_nothing_lost "readonly-$who-$twin" "$program"
+    fi
+  done
 done
 
 # --- uo.cfg is held open with sole access by another program -------------

@@ -181,3 +181,16 @@ if ! on_wine && can_run_as_user; then
   expect_not_started "$folder/uomon.exe"
   unregister_assistant
 fi
+
+if ! on_wine; then
+  E2E_CASE="launch: a shell-script client is started natively"
+  program=$(launch_client shell-client)
+  folder=$(dirname "$program")
+  printf '#!/bin/sh\nprintf "%%s" "$0" >"$(dirname "$0")/script.started"\n' >"$folder/uo.exe"
+  chmod +x "$folder/uo.exe"
+  run_program "$program"
+  expect_eq "$STATUS" 0 "exit code"
+  # A script sees the file it runs from as the system names it.
+  expect_eq "$(started_command_line "$folder/script")" "$folder/uo.exe" "script started"
+  expect_eq "$BOXES" "" "message boxes"
+fi
