@@ -103,10 +103,4 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
   if (!replacement.Replace(path)) RefuseCreate(path);
 }
 
-void ReplaceFileContents(const TextValue& path, std::string_view bytes) {
-  ReplaceFileContents(path, [bytes](TStream& stream) {
-    stream.WriteExactly(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  });
-}
-
 }  // namespace tidemark

@@ -21,6 +21,5 @@ namespace tidemark {
 //     holds it); a failed replace raises EFCreateError.
 // The hidden and system attributes of the old file are kept.
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
-void ReplaceFileContents(const TextValue& path, std::string_view bytes);
 
 }  // namespace tidemark
