@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <string_view>
 
 #include "support/file_stream.h"
 #include "support/text_value.h"

@@ -6,14 +6,10 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "support/object.h"
 #include "support/text_value.h"
 
 namespace tidemark {
-
-class TObject {
- public:
-  virtual ~TObject() = default;
-};
 
 enum class SeekOrigin : std::uint16_t { FromStart = 0, FromCurrent = 1, FromEnd = 2 };
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "support/file_stream.h"
+#include "support/object.h"
 #include "support/text_value.h"
 
 namespace tidemark {
