@@ -34,6 +34,8 @@ TextValue ReadAssistantRegistration() {
   TextValue assistantPath;
   TRegistry reg;
   reg.UseRootKey(platform::HKeyLocalMachine());
+  // The assistant is a 32-bit program and registers in the 32-bit view.
+  reg.View = platform::kKeyWow64_32Key;
   // Read access only: a standard user may not open this key for more.
   if (reg.OpenKeyReadOnly(kAssistantKey)) {
     try {

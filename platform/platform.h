@@ -115,6 +115,9 @@ inline HKEY HKeyLocalMachine() {
 }
 inline constexpr DWORD kKeyAllAccess = 0xF003F;
 inline constexpr DWORD kKeyRead = 0x20019;
+// The 32-bit registry view, whatever the program's own width: a no-op for a
+// 32-bit program, and what makes a 64-bit build read what the 32-bit one does.
+inline constexpr DWORD kKeyWow64_32Key = 0x0200;
 inline constexpr DWORD kRegNone = 0;
 inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;

@@ -55,10 +55,10 @@ bool TRegistry::OpenWith(const TextValue& path, bool mayCreate, platform::DWORD 
   const platform::HKEY base = BaseKeyFor(relative);
   platform::LONG status = 0;
   if (!mayCreate || working.IsEmpty()) {
-    status = platform::RegOpenKeyExA(base, working.Bytes(), 0, access, &opened);
+    status = platform::RegOpenKeyExA(base, working.Bytes(), 0, access | View, &opened);
   } else {
     platform::DWORD disposition = 0;
-    status = platform::RegCreateKeyExA(base, working.Bytes(), 0, nullptr, 0, access, nullptr,
+    status = platform::RegCreateKeyExA(base, working.Bytes(), 0, nullptr, 0, access | View, nullptr,
                                        &opened, &disposition);
   }
   if (status != 0) return false;

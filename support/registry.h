@@ -61,6 +61,7 @@ class TRegistry : public TObject {
   const TextValue& CurrentPath() const { return KeyPath; }
 
   platform::DWORD Access = platform::kKeyAllAccess;  // asked for by OpenKey
+  platform::DWORD View = 0;  // added to every open: the registry view, e.g. kKeyWow64_32Key
 
  private:
   static bool IsRelative(const TextValue& path);

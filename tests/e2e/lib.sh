@@ -18,6 +18,14 @@ E2E_EXT=${E2E_PROGRAM##*/tidemark}
 
 on_wine() { [ -n "$E2E_RUNNER" ]; }
 
+# A Wine that cannot start fails the suite: no case may read that as a result
+# of the program (tools/wine-run exits with 125 and says why).
+wine_cannot_start() {
+  echo "end-to-end: stopped, Wine cannot start ($*)" >&2
+  exit 125
+}
+if on_wine; then "$E2E_RUNNER" --check || wine_cannot_start "see above"; fi
+
 pass() { E2E_PASSED=$((E2E_PASSED + 1)); }
 fail() {
   E2E_FAILED=$((E2E_FAILED + 1))
@@ -62,6 +70,7 @@ run_program() {
   on_wine || command+=(${TIDEMARK_E2E_WRAPPER:-})
   "${command[@]}" "$program" "$@" 2>"$stderr_file"
   STATUS=$?
+  if on_wine && [ "$STATUS" -eq 125 ]; then wine_cannot_start "$(grep -m1 '^wine-run:' "$stderr_file")"; fi
   if on_wine; then
     BOXES=$(sed -n 's/.*Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* L\{0,1\}"\(.*\)",[0-9a-f]* "\(.*\)",\([0-9a-f]*\)).*/\2: \1 [\3]/p' "$stderr_file" |
       sed 's/\\\\/\\/g')  # the trace writes a backslash as two

@@ -9,7 +9,7 @@ ASSISTANT_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\UOAssist
 register_assistant() {  # value [REG_SZ|REG_EXPAND_SZ|REG_DWORD]
   local type=${2:-REG_SZ}
   if on_wine; then
-    WINEDEBUG=-all "$E2E_RUNNER" reg add "$ASSISTANT_KEY" /ve /t "$type" /d "$1" /f >/dev/null 2>&1
+    WINEDEBUG=-all "$E2E_RUNNER" reg add "$ASSISTANT_KEY" /ve /t "$type" /d "$1" /reg:32 /f >/dev/null 2>&1
     return
   fi
   local backslash='\'
@@ -27,7 +27,7 @@ register_assistant() {  # value [REG_SZ|REG_EXPAND_SZ|REG_DWORD]
 
 unregister_assistant() {
   if on_wine; then
-    WINEDEBUG=-all "$E2E_RUNNER" reg delete "$ASSISTANT_KEY" /f >/dev/null 2>&1
+    WINEDEBUG=-all "$E2E_RUNNER" reg delete "$ASSISTANT_KEY" /reg:32 /f >/dev/null 2>&1
   else
     rm -f "$E2E_ROOT/registry/system.reg"
   fi

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Checks of the tools themselves: the choice of Windows lane, and that a Wine
+# which cannot start stops every harness with its reason instead of passing
+# for a run of Tidemark.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$top"
+source tools/lanes.sh
+passed=0
+failed=0
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-tools-test.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+expect() {  # what, then a command that must succeed
+  local what=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what" >&2; fi
+}
+contains() { grep -q -F -- "$2" <<<"$1"; }
+lacks() { ! grep -q -F -- "$2" <<<"$1"; }
+
+# The lane plan, forced to "no 32-bit" and as this machine has it.
+plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
+expect "forced: win32 skipped with its cause" contains "$plan" "win32 skip TIDEMARK_NO_32BIT=1"
+expect "forced: win64 runs" contains "$plan" "win64 run"
+if tidemark_kernel_runs_32bit; then expected="win32 run"; else expected="win32 skip this kernel runs no 32-bit programs"; fi
+expect "unforced: the plan follows the kernel" test "$(tidemark_lane_plan | head -n 1)" == "$expected"
+expect "the lane that runs the program follows the plan" \
+  test "$(TIDEMARK_NO_32BIT=1 tidemark_windows_lane)" == win64
+
+# The sample run in the 64-bit lane names it and runs the program.
+output=$(TIDEMARK_NO_32BIT=1 tools/run-sample 2>&1)
+status=$?
+expect "sample run, forced 64-bit: succeeds" test "$status" -eq 0
+expect "sample run, forced 64-bit: names the lane" contains "$output" \
+  "== Running: tidemark.exe (64-bit build: TIDEMARK_NO_32BIT=1"
+expect "sample run, forced 64-bit: the client was started" contains "$output" "uo.exe (the stand-in)"
+
+# A loader that is missing, and one that exists but cannot run here (as the
+# 32-bit loader on a kernel without 32-bit support).
+printf '#!/bin/sh\necho "cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$scratch/broken-loader"
+chmod +x "$scratch/broken-loader"
+for loader in "$scratch/no-such-loader" "$scratch/broken-loader"; do
+  name=$(basename "$loader")
+  output=$(WINELOADER=$loader tools/run-sample 2>&1)
+  status=$?
+  expect "sample run, $name: fails" test "$status" -ne 0
+  expect "sample run, $name: says Wine cannot start" contains "$output" "Wine cannot start"
+  expect "sample run, $name: reports no run" lacks "$output" "== Exit code"
+  WINEPREFIX=$scratch/prefix WINELOADER=$loader tools/wine-run --check 2>/dev/null
+  expect "wine-run, $name: exit code 125" test $? -eq 125
+  output=$(WINELOADER=$loader TIDEMARK_RUNNER=$top/tools/wine-run TIDEMARK_WINE_ARCH=win64 \
+    bash tests/e2e/run_all.sh build/win64/tidemark.exe build/win64/tests/hold_file.exe \
+    build/win64/tests/record_start.exe 2>&1)
+  status=$?
+  expect "end-to-end suite, $name: fails" test "$status" -eq 125
+  expect "end-to-end suite, $name: says Wine cannot start" contains "$output" "Wine cannot start"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
