@@ -46,6 +46,19 @@ struct WIN32_FIND_DATAA {
   char cAlternateFileName[14];
 };
 
+struct BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+};
+
 struct SYSTEMTIME {
   WORD wYear;
   WORD wMonth;
@@ -73,6 +86,7 @@ inline constexpr DWORD kFileAttributeDirectory = 0x10;
 inline constexpr DWORD kFileAttributeHidden = 0x02;
 inline constexpr DWORD kFileAttributeSystem = 0x04;
 inline constexpr DWORD kFileAttributeNormal = 0x80;
+inline constexpr DWORD kFileAttributeReparsePoint = 0x400;  // a symbolic link or junction
 inline constexpr int kSmDbcsEnabled = 42;
 
 // CreateFileA, SetFilePointerEx and MoveFileExA arguments.
@@ -132,6 +146,9 @@ inline constexpr DWORD kErrorAccessDenied = 5;
 inline constexpr DWORD kErrorSharingViolation = 32;
 inline constexpr DWORD kErrorLockViolation = 33;
 inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorDiskFull = 112;
+inline constexpr DWORD kErrorHandleDiskFull = 39;
+inline constexpr DWORD kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
@@ -141,13 +158,9 @@ DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
 const char* GetCommandLineA();
 HMODULE GetModuleHandleA(const char* moduleName);
 
-// File-system queries (kernel32).
-HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
-BOOL FindClose(HANDLE findFile);
+// File times and the last error (kernel32).
 BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime);
 BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTime);
-DWORD GetFileAttributesA(const char* fileName);
-BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
 DWORD GetLastError();
 void SetLastError(DWORD errorCode);
 
@@ -157,10 +170,47 @@ BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo);
 LCID GetSystemDefaultLCID();
 LANGID GetSystemDefaultLangID();
 
-// Files (kernel32). The POSIX stand-in holds share mode 0 as an exclusive
-// lock for the handle's lifetime, treats a file without write permission
-// bits as read-only (refused for writing and replacing, also to root), and
-// replaces a file keeping its mode, owner and the symbolic link it is named by.
+// Process and timing (kernel32).
+DWORD GetCurrentProcessId();
+void Sleep(DWORD milliseconds);
+
+// The registry (advapi32; opening and reading are in the table below). The
+// POSIX stand-in reads the registry that Linux users of Windows programs
+// already have: Wine's text files in $WINEPREFIX (default ~/.wine),
+// system.reg for HKEY_LOCAL_MACHINE and user.reg for HKEY_CURRENT_USER. It
+// never writes, and grants write access to HKEY_LOCAL_MACHINE only to root,
+// as Windows grants it only to administrators.
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                     DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition);
+LONG RegCloseKey(HKEY key);
+
+// Locale and the program's string table (kernel32, user32).
+int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
+int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
+int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
+
+// User interface and process (user32, kernel32).
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+HANDLE GetCurrentProcess();
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+
+// The calls that tests may stand between the core and the system, as SQLite
+// tests its I/O through its VFS: the file system, the registry reads, the
+// clock and program starts. `os` holds the system's own (from win32/ or
+// posix/); the core calls them through the table that Calls() returns, which
+// holds exactly those unless a test has put others in for a while.
+namespace os {
+// File-system queries.
+HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
+BOOL FindClose(HANDLE findFile);
+DWORD GetFileAttributesA(const char* fileName);
+BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
+// Files. The POSIX stand-in holds share mode 0 as an exclusive lock for the
+// handle's lifetime, treats a file without write permission bits as
+// read-only (refused for writing and replacing, also to root), replaces a
+// file keeping its mode and owner (a symbolic link is replaced itself, as on
+// Windows), and reports a symbolic link as a reparse point. SetEndOfFile reserves the room when it
+// grows a file, as Windows does.
 HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);
@@ -173,37 +223,95 @@ BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 BOOL DeleteFileA(const char* fileName);
-DWORD GetCurrentProcessId();
-void Sleep(DWORD milliseconds);
-
-// The registry (advapi32). The POSIX stand-in reads the registry that Linux
-// users of Windows programs already have: Wine's text files in $WINEPREFIX
-// (default ~/.wine), system.reg for HKEY_LOCAL_MACHINE and user.reg for
-// HKEY_CURRENT_USER. It never writes, and grants write access to
-// HKEY_LOCAL_MACHINE only to root, as Windows grants it only to administrators.
+BOOL SetEndOfFile(HANDLE file);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
+// The registry's reads.
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result);
-LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
-                     DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition);
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
-LONG RegCloseKey(HKEY key);
-
-// Starting a program (kernel32): above 31 when it started, else a Win32
-// error code (2, 3, 5, 11...). The POSIX stand-in starts the program named by
-// the command line's first token, quoted or not, without a shell and without
-// waiting for it.
+// Starting a program: above 31 when it started, else a Win32 error code (2,
+// 3, 5, 11...). The POSIX stand-in starts the program named by the command
+// line's first token, quoted or not, without a shell and without waiting.
 UINT WinExec(const char* commandLine, UINT showCommand);
-
-// Clock, locale and the program's string table (kernel32, user32).
+// The clock.
 void GetLocalTime(SYSTEMTIME* systemTime);
-int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
-int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
-int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
+}  // namespace os
 
-// User interface and process (user32, kernel32).
-int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
-HANDLE GetCurrentProcess();
-BOOL TerminateProcess(HANDLE process, UINT exitCode);
+struct CallTable {
+  decltype(&os::FindFirstFileA) FindFirstFileA = &os::FindFirstFileA;
+  decltype(&os::FindClose) FindClose = &os::FindClose;
+  decltype(&os::GetFileAttributesA) GetFileAttributesA = &os::GetFileAttributesA;
+  decltype(&os::CreateDirectoryA) CreateDirectoryA = &os::CreateDirectoryA;
+  decltype(&os::CreateFileA) CreateFileA = &os::CreateFileA;
+  decltype(&os::ReadFile) ReadFile = &os::ReadFile;
+  decltype(&os::WriteFile) WriteFile = &os::WriteFile;
+  decltype(&os::SetFilePointerEx) SetFilePointerEx = &os::SetFilePointerEx;
+  decltype(&os::SetEndOfFile) SetEndOfFile = &os::SetEndOfFile;
+  decltype(&os::FlushFileBuffers) FlushFileBuffers = &os::FlushFileBuffers;
+  decltype(&os::GetFileInformationByHandle) GetFileInformationByHandle =
+      &os::GetFileInformationByHandle;
+  decltype(&os::CloseHandle) CloseHandle = &os::CloseHandle;
+  decltype(&os::MoveFileExA) MoveFileExA = &os::MoveFileExA;
+  decltype(&os::DeleteFileA) DeleteFileA = &os::DeleteFileA;
+  decltype(&os::RegOpenKeyExA) RegOpenKeyExA = &os::RegOpenKeyExA;
+  decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
+  decltype(&os::WinExec) WinExec = &os::WinExec;
+  decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
+};
+
+// The table in force for the whole process.
+CallTable& Calls();
+
+inline HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
+  return Calls().FindFirstFileA(fileName, findData);
+}
+inline BOOL FindClose(HANDLE findFile) { return Calls().FindClose(findFile); }
+inline DWORD GetFileAttributesA(const char* fileName) {
+  return Calls().GetFileAttributesA(fileName);
+}
+inline BOOL CreateDirectoryA(const char* pathName, void* securityAttributes) {
+  return Calls().CreateDirectoryA(pathName, securityAttributes);
+}
+inline HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                          void* securityAttributes, DWORD creationDisposition,
+                          DWORD flagsAndAttributes, HANDLE templateFile) {
+  return Calls().CreateFileA(fileName, desiredAccess, shareMode, securityAttributes,
+                             creationDisposition, flagsAndAttributes, templateFile);
+}
+inline BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
+                     void* overlapped) {
+  return Calls().ReadFile(file, buffer, bytesToRead, bytesRead, overlapped);
+}
+inline BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                      void* overlapped) {
+  return Calls().WriteFile(file, buffer, bytesToWrite, bytesWritten, overlapped);
+}
+inline BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
+                             DWORD moveMethod) {
+  return Calls().SetFilePointerEx(file, distanceToMove, newFilePointer, moveMethod);
+}
+inline BOOL SetEndOfFile(HANDLE file) { return Calls().SetEndOfFile(file); }
+inline BOOL FlushFileBuffers(HANDLE file) { return Calls().FlushFileBuffers(file); }
+inline BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) {
+  return Calls().GetFileInformationByHandle(file, information);
+}
+inline BOOL CloseHandle(HANDLE object) { return Calls().CloseHandle(object); }
+inline BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+  return Calls().MoveFileExA(existingFileName, newFileName, flags);
+}
+inline BOOL DeleteFileA(const char* fileName) { return Calls().DeleteFileA(fileName); }
+inline LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired,
+                          HKEY* result) {
+  return Calls().RegOpenKeyExA(key, subKey, options, desired, result);
+}
+inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
+                             BYTE* data, DWORD* dataSize) {
+  return Calls().RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
+}
+inline UINT WinExec(const char* commandLine, UINT showCommand) {
+  return Calls().WinExec(commandLine, showCommand);
+}
+inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
 
 }  // namespace tidemark::platform
 

@@ -1,12 +1,12 @@
 #include "support/file_replace.h"
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
 #include "support/errors.h"
 #include "support/file_stream.h"
 #include "support/messages.h"
-#include "support/paths.h"
 
 namespace tidemark {
 
@@ -15,92 +15,277 @@ namespace {
 constexpr platform::DWORD kKeptAttributes =
     platform::kFileAttributeHidden | platform::kFileAttributeSystem;
 
-// Pauses before each try of the replace: virus scanners hold a new file
-// for a moment, and Windows then answers "access denied" or "in use".
-constexpr platform::DWORD kReplaceDelays[] = {0, 1, 10, 20, 40};
+// The one name the new file is written under, beside the old one. Being one
+// fixed name, a run killed before the replace leaves at most this file, and
+// the next save removes it.
+const char* const kTemporarySuffix = ".tidemark-save.tmp";
+
+// The longest path the ANSI file calls take, its terminating zero included.
+constexpr std::size_t kMaxPath = 260;
+
+// Pauses before each try of the replace and of removing the new file: virus
+// scanners hold a new file for a moment, and Windows then answers "access
+// denied" or "in use".
+constexpr platform::DWORD kRetryDelays[] = {0, 1, 10, 20, 40};
 
 [[noreturn]] void RefuseCreate(const TextValue& path) {
   throw EFCreateError(LoadMessage(MessageId::FileCreateError, path));
 }
 
-// The new file, removed again unless the replace went through.
+[[noreturn]] void FailWrite() { throw EWriteError(LoadMessage(MessageId::StreamWriteError)); }
+
+bool IsPassingRefusal(platform::DWORD error) {
+  return error == platform::kErrorAccessDenied || error == platform::kErrorSharingViolation ||
+         error == platform::kErrorLockViolation;
+}
+
+bool IsDiskFull(platform::DWORD error) {
+  return error == platform::kErrorDiskFull || error == platform::kErrorHandleDiskFull;
+}
+
+// Calls `attempt` until it succeeds, pausing between tries while the system
+// answers with a refusal that passes; false when it never succeeded.
+template <typename Attempt>
+bool WithRetries(Attempt attempt) {
+  for (platform::DWORD delay : kRetryDelays) {
+    if (delay > 0) platform::Sleep(delay);
+    if (attempt()) return true;
+    if (!IsPassingRefusal(platform::GetLastError())) return false;
+  }
+  return false;
+}
+
+bool Remove(const TextValue& path) {
+  return WithRetries([&] { return platform::DeleteFileA(path.Bytes()) != 0; });
+}
+
+// A stream over a file that remembers why its last write failed, so that a
+// full disk can be told from other failures after the error has been raised.
+class WriteStream : public THandleStream {
+ public:
+  using THandleStream::THandleStream;
+  std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
+    const std::int32_t written = THandleStream::WriteBytes(buffer, count);
+    if (written != count) FailedWith = platform::GetLastError();
+    return written;
+  }
+  platform::DWORD FailedWith = 0;
+};
+
+// A stream that only counts the bytes written to it: the size of the new
+// contents before any of them is written.
+class CountingStream : public TStream {
+ public:
+  std::int32_t ReadBytes(void*, std::int32_t) override { return 0; }
+  std::int32_t WriteBytes(const void*, std::int32_t count) override {
+    Size += count;
+    return count;
+  }
+  std::int64_t MoveTo(std::int64_t, SeekOrigin) override { return Size; }
+  std::int64_t Size = 0;
+};
+
+// A file handle closed on every way out.
+class HandleGuard {
+ public:
+  explicit HandleGuard(platform::HANDLE handle) : handle_(handle) {}
+  ~HandleGuard() {
+    if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
+  }
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  platform::HANDLE Get() const { return handle_; }
+  // Closes now; false when the close failed.
+  bool Close() {
+    const bool closed = platform::CloseHandle(handle_) != 0;
+    handle_ = platform::InvalidHandleValue();
+    return closed;
+  }
+
+ private:
+  platform::HANDLE handle_;
+};
+
+bool SetSize(platform::HANDLE file, std::int64_t size) {
+  return platform::SetFilePointerEx(file, size, nullptr, platform::kFileBegin) != 0 &&
+         platform::SetEndOfFile(file) != 0;
+}
+
+enum class Outcome : std::uint8_t { Saved, NeedsRewriteInPlace };
+
+// The one-step save: the new contents go to a new file beside the old one,
+// which then takes the old one's place. Answers NeedsRewriteInPlace, with
+// nothing left behind, where the folder refuses the new file, the disk has
+// no room for a second copy or the new file's name would be too long.
 class TemporaryFile {
  public:
-  TemporaryFile(const TextValue& path, platform::DWORD attributes) {
-    const std::string base =
-        std::string(path.View()) + "." + std::to_string(platform::GetCurrentProcessId()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = TextValue(base + std::to_string(attempt) + ".tmp");
-      handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite, 0, nullptr,
-                                      platform::kCreateNew, attributes, nullptr);
-      if (handle_ != platform::InvalidHandleValue()) return;
-      if (platform::GetLastError() != platform::kErrorFileExists) break;
-    }
-    RefuseCreate(path);
-  }
+  explicit TemporaryFile(const TextValue& path) : name_(path + kTemporarySuffix) {}
 
   ~TemporaryFile() {
     if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
-    if (!committed_) platform::DeleteFileA(name_.Bytes());
+    if (created_ && !committed_) Remove(name_);
   }
 
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  void WriteAndClose(const std::function<void(TStream&)>& write) {
-    THandleStream stream(handle_);
-    write(stream);
-    const bool flushed = platform::FlushFileBuffers(handle_) != 0;
-    const bool closed = platform::CloseHandle(handle_) != 0;
-    handle_ = platform::InvalidHandleValue();
-    if (!flushed || !closed) throw EWriteError(LoadMessage(MessageId::StreamWriteError));
+  Outcome Save(const TextValue& path, platform::DWORD attributes,
+               const std::function<void(TStream&)>& write) {
+    if (name_.View().size() >= kMaxPath) return Outcome::NeedsRewriteInPlace;
+    if (!Create(attributes)) {
+      const platform::DWORD error = platform::GetLastError();
+      if (error == platform::kErrorAccessDenied || error == platform::kErrorFilenameTooLong) {
+        return Outcome::NeedsRewriteInPlace;
+      }
+      RefuseCreate(path);
+    }
+    if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
+    if (!WithRetries([&] { return Replace(path); })) {
+      // A folder that lets a file be made but not renamed over another.
+      if (platform::GetLastError() == platform::kErrorAccessDenied) {
+        return Outcome::NeedsRewriteInPlace;
+      }
+      RefuseCreate(path);
+    }
+    return Outcome::Saved;
   }
 
-  bool Replace(const TextValue& path) {
-    for (platform::DWORD delay : kReplaceDelays) {
-      if (delay > 0) platform::Sleep(delay);
-      if (platform::MoveFileExA(
-              name_.Bytes(), path.Bytes(),
-              platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough) != 0) {
-        committed_ = true;
+ private:
+  // Makes the new file; one left by an earlier run that was killed is
+  // removed first.
+  bool Create(platform::DWORD attributes) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite, 0, nullptr,
+                                      platform::kCreateNew, attributes, nullptr);
+      if (handle_ != platform::InvalidHandleValue()) {
+        created_ = true;
         return true;
       }
-      const platform::DWORD error = platform::GetLastError();
-      if (error != platform::kErrorAccessDenied && error != platform::kErrorSharingViolation &&
-          error != platform::kErrorLockViolation) {
-        break;
-      }
+      if (platform::GetLastError() != platform::kErrorFileExists || !Remove(name_)) break;
     }
     return false;
   }
 
- private:
+  // False when the disk had no room for the new file; any other failure raises.
+  bool WriteAndClose(const std::function<void(TStream&)>& write) {
+    WriteStream stream(handle_);
+    try {
+      write(stream);
+    } catch (const EWriteError&) {
+      if (IsDiskFull(stream.FailedWith)) return false;
+      throw;
+    }
+    const bool flushed = platform::FlushFileBuffers(handle_) != 0;
+    const platform::DWORD flushError = flushed ? 0 : platform::GetLastError();
+    const bool closed = platform::CloseHandle(handle_) != 0;
+    handle_ = platform::InvalidHandleValue();
+    if (!flushed && IsDiskFull(flushError)) return false;
+    if (!flushed || !closed) FailWrite();
+    return true;
+  }
+
+  bool Replace(const TextValue& path) {
+    committed_ = platform::MoveFileExA(
+                     name_.Bytes(), path.Bytes(),
+                     platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough) != 0;
+    return committed_;
+  }
+
   TextValue name_;
   platform::HANDLE handle_ = platform::InvalidHandleValue();
+  bool created_ = false;
   bool committed_ = false;
 };
+
+// Writes the old bytes back over whatever part of the new ones was written,
+// and gives the file its old size again. Best effort: it runs on the way
+// out of a failed rewrite, whose own error is the one reported.
+void Restore(platform::HANDLE file, const std::string& old) {
+  if (platform::SetFilePointerEx(file, 0, nullptr, platform::kFileBegin) == 0) return;
+  WriteStream stream(file);
+  try {
+    stream.WriteExactly(old.data(), static_cast<std::int64_t>(old.size()));
+  } catch (const EWriteError&) {
+    return;
+  }
+  SetSize(file, static_cast<std::int64_t>(old.size()));
+  platform::FlushFileBuffers(file);
+}
+
+// The rewrite in place: what a plain rewrite of the file does, made safe.
+// The room for the new contents is taken before a byte changes, so a full
+// disk can no longer cut the file short; a failure after that puts the old
+// bytes back.
+void RewriteInPlace(const TextValue& path, bool exists,
+                    const std::function<void(TStream&)>& write) {
+  CountingStream counter;
+  write(counter);
+  const std::int64_t newSize = counter.Size;
+
+  HandleGuard file(
+      platform::CreateFileA(path.Bytes(), platform::kGenericRead | platform::kGenericWrite, 0,
+                            nullptr, exists ? platform::kOpenExisting : platform::kCreateNew,
+                            platform::kFileAttributeNormal, nullptr));
+  if (file.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
+  THandleStream reader(file.Get());
+  const std::int64_t oldSize = reader.MoveTo(0, SeekOrigin::FromEnd);
+  if (oldSize < 0 || reader.MoveTo(0, SeekOrigin::FromStart) != 0) RefuseCreate(path);
+  std::string old(static_cast<std::size_t>(oldSize), '\0');
+  reader.ReadExactly(old.data(), oldSize);
+
+  if (newSize > oldSize && !SetSize(file.Get(), newSize)) {
+    SetSize(file.Get(), oldSize);  // in case the system grew it part of the way
+    FailWrite();
+  }
+  try {
+    if (platform::SetFilePointerEx(file.Get(), 0, nullptr, platform::kFileBegin) == 0) FailWrite();
+    WriteStream stream(file.Get());
+    write(stream);
+    if (platform::FlushFileBuffers(file.Get()) == 0) FailWrite();
+    if (newSize < oldSize && !SetSize(file.Get(), newSize)) FailWrite();
+  } catch (...) {
+    Restore(file.Get(), old);
+    throw;
+  }
+  // The new contents are on the disk once flushed: a close that reports a
+  // failure after that changes nothing in the file.
+  file.Close();
+}
 
 }  // namespace
 
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {
   const platform::DWORD attributes = platform::GetFileAttributesA(path.Bytes());
   const bool exists = attributes != platform::kInvalidFileAttributes;
+  bool linked = false;
   if (exists) {
     // The refusals that a plain rewrite would meet, made without touching the file.
     if ((attributes & (platform::kFileAttributeReadOnly | platform::kFileAttributeDirectory)) !=
         0) {
       RefuseCreate(path);
     }
-    const platform::HANDLE probe =
-        platform::CreateFileA(path.Bytes(), platform::kGenericWrite, 0, nullptr,
-                              platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
-    if (probe == platform::InvalidHandleValue()) RefuseCreate(path);
-    platform::CloseHandle(probe);
+    HandleGuard probe(platform::CreateFileA(path.Bytes(), platform::kGenericWrite, 0, nullptr,
+                                            platform::kOpenExisting, platform::kFileAttributeNormal,
+                                            nullptr));
+    if (probe.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
+    // A file with more than one name, or reached through a link, is rewritten
+    // where it is: a replace would put a new file in place of the link or of
+    // one of the names, and the others would keep the old contents. When the
+    // question cannot be answered, the rewrite in place is the safe answer.
+    platform::BY_HANDLE_FILE_INFORMATION information{};
+    linked = (attributes & platform::kFileAttributeReparsePoint) != 0 ||
+             platform::GetFileInformationByHandle(probe.Get(), &information) == 0 ||
+             information.nNumberOfLinks > 1;
   }
-  const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
-  TemporaryFile replacement(path, kept != 0 ? kept : platform::kFileAttributeNormal);
-  replacement.WriteAndClose(write);
-  if (!replacement.Replace(path)) RefuseCreate(path);
+  if (!linked) {
+    const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
+    TemporaryFile replacement(path);
+    if (replacement.Save(path, kept != 0 ? kept : platform::kFileAttributeNormal, write) ==
+        Outcome::Saved) {
+      return;
+    }
+  }
+  RewriteInPlace(path, exists, write);
 }
 
 }  // namespace tidemark

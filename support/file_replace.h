@@ -1,6 +1,8 @@
-// Saving a file so that it is never lost: the new contents go to a fresh
-// file beside it, which then replaces the old one in one step. A failure at
-// any point leaves the old file exactly as it was and no new file behind.
+// Saving a file so that it is never lost. Where the folder allows it, the
+// new contents go to a fresh file beside the old one, which then replaces it
+// in one step: a failure or a kill at any point leaves the old file exactly as
+// it was. Where it does not, the file is rewritten in place, safely: the room
+// is taken first, and a failure puts the old bytes back.
 #pragma once
 
 #include <functional>
@@ -11,13 +13,19 @@
 namespace tidemark {
 
 // Replaces the contents of the file at `path`:
-//   - a read-only file, or one that cannot be opened for writing with sole
-//     access, raises EFCreateError naming the path, untouched;
+//   - a read-only file, a folder, or one that cannot be opened for writing
+//     with sole access, raises EFCreateError naming the path, untouched;
 //   - `write` puts the new contents into a stream over a new file in the same
-//     folder, which is then flushed; a short or failed write, flush or close
-//     raises EWriteError;
-//   - the new file replaces the old one (retried briefly while a scanner
-//     holds it); a failed replace raises EFCreateError.
+//     folder (named `path` + ".tidemark-save.tmp"; one left by an earlier
+//     run is removed first), which is flushed and then replaces the old one
+//     (retried briefly while a scanner holds it). A failed write, flush or
+//     close raises EWriteError, a failed replace EFCreateError;
+//   - the file is instead rewritten in place when the folder refuses the new
+//     file, the disk has no room for it, its name would be too long, the
+//     replace is refused, or the file is a link, a junction or has more than
+//     one name (which a replace would cut off). The room for the new contents
+//     is taken first (EWriteError when there is none, nothing changed); a
+//     failure after that writes the old bytes back and raises EWriteError.
 // The hidden and system attributes of the old file are kept.
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
 

@@ -25,7 +25,6 @@ namespace {
 
 constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorNotSameDevice = 17;
-constexpr DWORD kErrorDiskFull = 112;
 constexpr DWORD kErrorInvalidParameter = 87;
 
 HANDLE HandleOf(int descriptor) {
@@ -62,8 +61,8 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*,
-                   DWORD creationDisposition, DWORD, HANDLE) {
+HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*,
+                       DWORD creationDisposition, DWORD, HANDLE) {
   DWORD error = 0;
   const auto path = posix::HostPathOf(fileName, false, error);
   if (!path) {
@@ -118,7 +117,7 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, v
   return HandleOf(descriptor);
 }
 
-BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
+BOOL os::ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
   *bytesRead = 0;
   ssize_t count = 0;
   do {
@@ -132,7 +131,8 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
   return 1;
 }
 
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, void*) {
+BOOL os::WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                   void*) {
   *bytesWritten = 0;
   ssize_t count = 0;
   do {
@@ -146,8 +146,8 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
   return 1;
 }
 
-BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
-                      DWORD moveMethod) {
+BOOL os::SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
+                          DWORD moveMethod) {
   const int whence = moveMethod == kFileBegin ? SEEK_SET
                      : moveMethod == kFileEnd ? SEEK_END
                                               : SEEK_CUR;
@@ -160,7 +160,7 @@ BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* ne
   return 1;
 }
 
-BOOL FlushFileBuffers(HANDLE file) {
+BOOL os::FlushFileBuffers(HANDLE file) {
   if (fsync(DescriptorOf(file)) != 0) {
     SetLastError(ErrorOfWrite(errno));
     return 0;
@@ -168,7 +168,50 @@ BOOL FlushFileBuffers(HANDLE file) {
   return 1;
 }
 
-BOOL CloseHandle(HANDLE object) {
+BOOL os::SetEndOfFile(HANDLE file) {
+  const int descriptor = DescriptorOf(file);
+  const off_t end = lseek(descriptor, 0, SEEK_CUR);
+  struct stat status {};
+  if (end < 0 || fstat(descriptor, &status) != 0) {
+    SetLastError(posix::Win32ErrorOf(errno));
+    return 0;
+  }
+  // Growing reserves the blocks, as Windows does: a later write cannot then
+  // find the disk full.
+  if (end > status.st_size) {
+    const int error = posix_fallocate(descriptor, status.st_size, end - status.st_size);
+    if (error != 0) {
+      SetLastError(ErrorOfWrite(error));
+      return 0;
+    }
+  }
+  if (ftruncate(descriptor, end) != 0) {
+    SetLastError(ErrorOfWrite(errno));
+    return 0;
+  }
+  return 1;
+}
+
+BOOL os::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) {
+  struct stat status {};
+  if (fstat(DescriptorOf(file), &status) != 0) {
+    SetLastError(errno == EBADF ? kErrorInvalidHandle : posix::Win32ErrorOf(errno));
+    return 0;
+  }
+  *information = BY_HANDLE_FILE_INFORMATION{};
+  information->dwFileAttributes = posix::AttributesOf(status);
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+  information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
+  information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
+  const auto index = static_cast<std::uint64_t>(status.st_ino);
+  information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(index & 0xFFFFFFFFu);
+  return 1;
+}
+
+BOOL os::CloseHandle(HANDLE object) {
   if (close(DescriptorOf(object)) != 0) {
     SetLastError(errno == EBADF ? kErrorInvalidHandle : ErrorOfWrite(errno));
     return 0;
@@ -176,7 +219,7 @@ BOOL CloseHandle(HANDLE object) {
   return 1;
 }
 
-BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
   DWORD error = 0;
   const auto source = posix::HostPathOf(existingFileName, false, error);
   auto target = source ? posix::HostPathOf(newFileName, false, error) : std::nullopt;
@@ -190,13 +233,7 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
       SetLastError(kErrorAlreadyExists);
       return 0;
     }
-    // A symbolic link stays a link: the file it names is replaced.
-    if (S_ISLNK(link.st_mode)) {
-      if (char* resolved = realpath(target->c_str(), nullptr)) {
-        *target = resolved;
-        std::free(resolved);
-      }
-    }
+    // As on Windows, a symbolic link is itself replaced, not the file it names.
     struct stat replaced {};
     if (stat(target->c_str(), &replaced) == 0) {
       if (S_ISDIR(replaced.st_mode) || HasNoWriteBits(replaced)) {
@@ -232,7 +269,7 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
   return 1;
 }
 
-BOOL DeleteFileA(const char* fileName) {
+BOOL os::DeleteFileA(const char* fileName) {
   DWORD error = 0;
   const auto path = posix::HostPathOf(fileName, false, error);
   if (!path) {

@@ -51,6 +51,13 @@ std::string WindowsPathOf(const std::string& hostPath) {
   return path;
 }
 
+DWORD AttributesOf(const struct stat& status) {
+  DWORD attributes = S_ISDIR(status.st_mode) ? kFileAttributeDirectory : 0x20;  // archive
+  // A file that nobody may write is what Windows calls read-only.
+  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kFileAttributeReadOnly;
+  return attributes;
+}
+
 DWORD Win32ErrorOf(int posixError) {
   switch (posixError) {
     case 0:

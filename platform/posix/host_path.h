@@ -2,6 +2,8 @@
 // POSIX paths, and back. The POSIX root is drive Z:, as Wine shows it.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 
@@ -17,6 +19,10 @@ std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcar
 
 // "/a/b/tidemark" gives "Z:\a\b\tidemark".
 std::string WindowsPathOf(const std::string& hostPath);
+
+// The Windows attributes of a file with this status: folder or archive, and
+// read-only when nobody may write it.
+DWORD AttributesOf(const struct stat& status);
 
 // The Win32 error code that Windows reports for the same failure.
 DWORD Win32ErrorOf(int posixError);

@@ -74,7 +74,7 @@ int CopyAnswer(const char* text, char* data, int size) {
 
 }  // namespace
 
-void GetLocalTime(SYSTEMTIME* systemTime) {
+void os::GetLocalTime(SYSTEMTIME* systemTime) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};

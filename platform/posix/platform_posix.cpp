@@ -40,16 +40,9 @@ FILETIME FileTimeOf(const timespec& time) {
   return FileTimeOf((time.tv_sec + kSecondsFrom1601To1970) * kTicksPerSecond + time.tv_nsec / 100);
 }
 
-DWORD AttributesOf(const struct stat& status) {
-  DWORD attributes = S_ISDIR(status.st_mode) ? kFileAttributeDirectory : 0x20;  // archive
-  // A file that nobody may write is what Windows calls read-only.
-  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kFileAttributeReadOnly;
-  return attributes;
-}
-
 void FillFindData(const struct stat& status, const std::string& name, WIN32_FIND_DATAA* data) {
   *data = WIN32_FIND_DATAA{};
-  data->dwFileAttributes = AttributesOf(status);
+  data->dwFileAttributes = posix::AttributesOf(status);
   data->ftCreationTime = FileTimeOf(status.st_ctim);
   data->ftLastAccessTime = FileTimeOf(status.st_atim);
   data->ftLastWriteTime = FileTimeOf(status.st_mtim);
@@ -138,7 +131,7 @@ HMODULE GetModuleHandleA(const char*) {
   return &module;
 }
 
-HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
+HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   DWORD error = 0;
   auto path = posix::HostPathOf(fileName, true, error);
   if (!path) {
@@ -184,7 +177,7 @@ HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   return InvalidHandleValue();
 }
 
-BOOL FindClose(HANDLE findFile) {
+BOOL os::FindClose(HANDLE findFile) {
   if (findFile == nullptr || findFile == InvalidHandleValue()) return 0;
   delete static_cast<FindHandle*>(findFile);
   return 1;
@@ -215,7 +208,7 @@ BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTim
   return 1;
 }
 
-DWORD GetFileAttributesA(const char* fileName) {
+DWORD os::GetFileAttributesA(const char* fileName) {
   DWORD error = 0;
   auto path = posix::HostPathOf(fileName, false, error);
   if (!path) {
@@ -227,10 +220,13 @@ DWORD GetFileAttributesA(const char* fileName) {
     lastError = posix::Win32ErrorOf(errno);
     return kInvalidFileAttributes;
   }
-  return AttributesOf(status);
+  // Windows answers for a symbolic link itself: a reparse point.
+  struct stat link {};
+  const bool isLink = lstat(path->c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  return posix::AttributesOf(status) | (isLink ? kFileAttributeReparsePoint : 0);
 }
 
-BOOL CreateDirectoryA(const char* pathName, void*) {
+BOOL os::CreateDirectoryA(const char* pathName, void*) {
   DWORD error = 0;
   auto path = posix::HostPathOf(pathName, false, error);
   if (!path) {

@@ -61,7 +61,7 @@ UINT ReasonNotToStart(const std::string& path) {
 
 }  // namespace
 
-UINT WinExec(const char* commandLine, UINT) {
+UINT os::WinExec(const char* commandLine, UINT) {
   std::vector<std::string> tokens = TokensOf(commandLine);
   if (tokens.empty()) return kErrorFileNotFound;
   DWORD error = 0;

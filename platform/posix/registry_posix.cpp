@@ -53,7 +53,7 @@ bool KeyExists(const posix::RegistryFile& file, const std::string& path) {
 
 }  // namespace
 
-LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, DWORD desired, HKEY* result) {
+LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD, DWORD desired, HKEY* result) {
   *result = nullptr;
   const std::string sub = subKey == nullptr ? "" : posix::LowerCase(subKey);
   if (sub.starts_with('\\')) return kErrorBadPathname;
@@ -88,8 +88,8 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, DWORD de
                                                          : status;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data,
-                      DWORD* dataSize) {
+LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data,
+                          DWORD* dataSize) {
   if (key == nullptr || IsRoot(key)) return static_cast<LONG>(kErrorFileNotFound);
   const auto* opened = static_cast<const OpenKey*>(key);
   const auto values = opened->File.Keys.find(opened->Path);

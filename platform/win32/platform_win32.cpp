@@ -12,6 +12,7 @@ static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(::WIN32_FIND_DATAA));
 static_assert(sizeof(CPINFO) == sizeof(::CPINFO));
 static_assert(sizeof(FILETIME) == sizeof(::FILETIME));
 static_assert(sizeof(SYSTEMTIME) == sizeof(::SYSTEMTIME));
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION));
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
@@ -21,14 +22,14 @@ const char* GetCommandLineA() { return ::GetCommandLineA(); }
 
 HMODULE GetModuleHandleA(const char* moduleName) { return ::GetModuleHandleA(moduleName); }
 
-HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
+HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   ::WIN32_FIND_DATAA found{};
   ::HANDLE handle = ::FindFirstFileA(fileName, &found);
   std::memcpy(findData, &found, sizeof found);
   return handle;
 }
 
-BOOL FindClose(HANDLE findFile) { return ::FindClose(findFile); }
+BOOL os::FindClose(HANDLE findFile) { return ::FindClose(findFile); }
 
 BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime) {
   return ::FileTimeToLocalFileTime(reinterpret_cast<const ::FILETIME*>(fileTime),
@@ -39,9 +40,9 @@ BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTim
   return ::FileTimeToDosDateTime(reinterpret_cast<const ::FILETIME*>(fileTime), fatDate, fatTime);
 }
 
-DWORD GetFileAttributesA(const char* fileName) { return ::GetFileAttributesA(fileName); }
+DWORD os::GetFileAttributesA(const char* fileName) { return ::GetFileAttributesA(fileName); }
 
-BOOL CreateDirectoryA(const char* pathName, void* securityAttributes) {
+BOOL os::CreateDirectoryA(const char* pathName, void* securityAttributes) {
   return ::CreateDirectoryA(pathName, static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes));
 }
 
@@ -59,15 +60,16 @@ LCID GetSystemDefaultLCID() { return ::GetSystemDefaultLCID(); }
 
 LANGID GetSystemDefaultLangID() { return ::GetSystemDefaultLangID(); }
 
-HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-                   HANDLE templateFile) {
+HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                       void* securityAttributes, DWORD creationDisposition,
+                       DWORD flagsAndAttributes, HANDLE templateFile) {
   return ::CreateFileA(fileName, desiredAccess, shareMode,
                        static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes),
                        creationDisposition, flagsAndAttributes, templateFile);
 }
 
-BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped) {
+BOOL os::ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
+                  void* overlapped) {
   ::DWORD count = 0;
   const ::BOOL done =
       ::ReadFile(file, buffer, bytesToRead, &count, static_cast<::LPOVERLAPPED>(overlapped));
@@ -75,8 +77,8 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
   return done;
 }
 
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
-               void* overlapped) {
+BOOL os::WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                   void* overlapped) {
   ::DWORD count = 0;
   const ::BOOL done =
       ::WriteFile(file, buffer, bytesToWrite, &count, static_cast<::LPOVERLAPPED>(overlapped));
@@ -84,8 +86,8 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
   return done;
 }
 
-BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
-                      DWORD moveMethod) {
+BOOL os::SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* newFilePointer,
+                          DWORD moveMethod) {
   ::LARGE_INTEGER distance{};
   distance.QuadPart = distanceToMove;
   ::LARGE_INTEGER position{};
@@ -94,21 +96,28 @@ BOOL SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t* ne
   return done;
 }
 
-BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
+BOOL os::FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
 
-BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
+BOOL os::SetEndOfFile(HANDLE file) { return ::SetEndOfFile(file); }
 
-BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
+BOOL os::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) {
+  return ::GetFileInformationByHandle(
+      file, reinterpret_cast<::LPBY_HANDLE_FILE_INFORMATION>(information));
+}
+
+BOOL os::CloseHandle(HANDLE object) { return ::CloseHandle(object); }
+
+BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
   return ::MoveFileExA(existingFileName, newFileName, flags);
 }
 
-BOOL DeleteFileA(const char* fileName) { return ::DeleteFileA(fileName); }
+BOOL os::DeleteFileA(const char* fileName) { return ::DeleteFileA(fileName); }
 
 DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
-LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result) {
+LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result) {
   ::HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExA(static_cast<::HKEY>(key), subKey, options, desired, &opened);
   *result = opened;
@@ -127,8 +136,8 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClas
   return status;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
-                      DWORD* dataSize) {
+LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                          DWORD* dataSize) {
   ::DWORD kind = 0;
   ::DWORD size = dataSize != nullptr ? *dataSize : 0;
   const LONG status =
@@ -141,11 +150,11 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
 
 LONG RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
 
-UINT WinExec(const char* commandLine, UINT showCommand) {
+UINT os::WinExec(const char* commandLine, UINT showCommand) {
   return ::WinExec(commandLine, showCommand);
 }
 
-void GetLocalTime(SYSTEMTIME* systemTime) {
+void os::GetLocalTime(SYSTEMTIME* systemTime) {
   ::SYSTEMTIME now{};
   ::GetLocalTime(&now);
   std::memcpy(systemTime, &now, sizeof now);

@@ -108,4 +108,22 @@ if ! on_wine; then
   expect_eq "$(readlink "$folder/uo.cfg")" "real/uo.cfg" "link"
   expect_eq "$(tr -d '\r' <"$folder/real/uo.cfg")" "$(journal_line "$folder" "$date_before")" "target"
   expect_eq "$(listing "$folder/real")" "./uo.cfg" "no file left beside the target"
+  expect_eq "$(listing "$folder")" "$(printf './Journals\n./real\n./tidemark\n./uo.cfg')" \
+    "no file left beside the link"
 fi
+
+# A second name for uo.cfg (a hard link) sees the new contents too: the file
+# is rewritten where it is, not replaced by a new one.
+E2E_CASE="uo.cfg: a file with two names keeps both"
+program=$(new_client "config-hardlink")
+folder=$(dirname "$program")
+printf 'A=1\r\nJournalSaveFile=old\r\n' >"$folder/uo.cfg"
+ln "$folder/uo.cfg" "$E2E_ROOT/config-hardlink-other-name.cfg"
+date_before=$(journal_date_now)
+run_program "$program" /N
+expect_eq "$STATUS" 0 "exit code"
+expect_eq "$(tr -d '\r' <"$E2E_ROOT/config-hardlink-other-name.cfg")" \
+  "$(printf 'A=1\n%s' "$(journal_line "$folder" "$date_before")")" "the other name's contents"
+expect_eq "$(stat -c %h "$folder/uo.cfg")" 2 "names of uo.cfg"
+expect_eq "$(listing "$folder")" "$(printf './Journals\n./tidemark%s\n./uo.cfg' "$E2E_EXT")" \
+  "no file left beside it"

@@ -2,11 +2,15 @@
 # for byte as it was, no other file is left in the folder, the run ends with
 # the abnormal-end box and exit code 3, and nothing is started. Every case has a passing twin (the
 # same set-up with room or rights enough), so a broken harness cannot pass.
-# (A read that comes up short is injected through the stream in the unit tests.)
+# What a plain rewrite could still do is done (the file rewritten in place):
+# a folder that refuses new files, a disk with room only for the growth, a
+# path with no room for the new file's longer name.
+# (Every single failing call is injected in the unit tests' fault sweep.)
 
 # A client folder at the given place holding a uo.cfg of about `size` bytes
 # and its journal folder (made beforehand, so the listing does not change).
-faulty_client() {  # folder-name [size] [parent]
+# The file's two first lines and its line end take 53 bytes more than `size`.
+faulty_client() {  # folder-name [size]
   local program folder
   program=$(new_client "$1")
   folder=$(dirname "$program")
@@ -77,18 +81,20 @@ for twin in no yes; do
   program=$(faulty_client "held-$twin")
   folder=$(dirname "$program")
   holder=""
+  # A marker of this run's own: the helper is found and ended by it alone.
+  marker="held-${E2E_ROOT##*.}.ready"
   if [ "$twin" == no ]; then
-    (cd "$folder" && run_helper "$E2E_HOLD_FILE" uo.cfg ../held.ready 30000) &
+    (cd "$folder" && run_helper "$E2E_HOLD_FILE" uo.cfg "../$marker" 30000) &
     holder=$!
-    for _ in $(seq 1 200); do [ -e "$E2E_ROOT/held.ready" ] && break; sleep 0.05; done
-    [ -e "$E2E_ROOT/held.ready" ] || fail "the helper did not take hold of uo.cfg"
+    for _ in $(seq 1 200); do [ -e "$E2E_ROOT/$marker" ] && break; sleep 0.05; done
+    [ -e "$E2E_ROOT/$marker" ] || fail "the helper did not take hold of uo.cfg"
   fi
   run_program "$program"
   if [ -n "$holder" ]; then
-    pkill -f "hold_file.* uo.cfg" 2>/dev/null
+    pkill -f "hold_file.* uo.cfg ../$marker" 2>/dev/null
     kill "$holder" 2>/dev/null
     wait "$holder" 2>/dev/null
-    rm -f "$E2E_ROOT/held.ready"
+    rm -f "$E2E_ROOT/$marker"
   fi
   if [ "$twin" == yes ]; then expect_saved "held-$twin" "$program"; else
     expect_nothing_lost "held-$twin" "$program"
@@ -96,22 +102,26 @@ for twin in no yes; do
 done
 
 # --- the disk is full: a tiny file system holds the client folder ----------
+# uo.cfg fills its last page exactly, so the longer journal line needs one
+# more: no free page at all leaves no room even for the growth (nothing
+# changes, exit 3); two free pages are room for the growth but not for a
+# second copy (rewritten in place); a hundred are room for the new file.
 mount_point="$E2E_ROOT/tiny"
 mkdir -p "$mount_point"
-program_kib=$((($(stat -c %s "$E2E_PROGRAM") + $(stat -c %s "$E2E_RECORDER")) / 1024 + 16))
-for twin in no yes; do
-  E2E_CASE="fault: disk full (twin: $twin)"
-  # Room for the program and uo.cfg, and for the new uo.cfg only in the twin.
-  size_kib=$((program_kib + 256 + 64))
-  [ "$twin" == yes ] && size_kib=$((size_kib + 512))
-  if ! mount -t tmpfs -o "size=${size_kib}k" tmpfs "$mount_point" 2>/dev/null; then
-    echo "note: cannot mount a small file system here; the full-disk case is not run" >&2
+program_kib=$((($(stat -c %s "$E2E_PROGRAM") + $(stat -c %s "$E2E_RECORDER")) / 1024 + 64))
+for free_pages in 0 2 100; do
+  E2E_CASE="fault: disk full, $free_pages pages free"
+  if ! mount -t tmpfs -o "size=$((program_kib + 512))k" tmpfs "$mount_point" 2>/dev/null; then
+    echo "note: cannot mount a small file system here; the full-disk cases are not run" >&2
     break
   fi
-  program=$(faulty_client "tiny/full-$twin" $((256 * 1024)))
+  program=$(faulty_client "tiny/full-$free_pages" $((256 * 1024 - 53)))
+  # Fill what is left, then free the pages asked for.
+  dd if=/dev/zero of="$mount_point/filler" bs=4096 2>/dev/null
+  truncate -s "-$((free_pages * 4096))" "$mount_point/filler"
   run_program "$program"
-  if [ "$twin" == yes ]; then expect_saved "tiny/full-$twin" "$program"; else
-    expect_nothing_lost "tiny/full-$twin" "$program"
+  if [ "$free_pages" -gt 0 ]; then expect_saved "tiny/full-$free_pages" "$program"; else
+    expect_nothing_lost "tiny/full-$free_pages" "$program"
   fi
   umount "$mount_point"
 done
@@ -131,17 +141,39 @@ if ! on_wine; then
 
 fi
 
-# --- a read-only folder for an unprivileged user: no new file can be made ---
+# --- a read-only folder for an unprivileged user: no new file can be made
+# there, so a writable uo.cfg is rewritten in place (and the journal folder,
+# made beforehand here, would not be made) ---------------------------------
 if can_run_as_user; then
-  for twin in no yes; do
-    E2E_CASE="fault: read-only folder for an unprivileged user (twin: $twin)"
-    program=$(faulty_client "user-$twin")
+  for read_only in yes no; do
+    E2E_CASE="fault: folder read-only for an unprivileged user: $read_only"
+    program=$(faulty_client "user-$read_only")
     folder=$(dirname "$program")
+    # The stand-in client records its start in a file it can only rewrite there.
+    touch "$folder/uo.exe.started"
     chown -R 65534:65534 "$folder"
-    [ "$twin" == yes ] || chmod 0555 "$folder"
+    [ "$read_only" == no ] || chmod 0555 "$folder"
     E2E_AS_USER=yes run_program "$program"
-    if [ "$twin" == yes ]; then expect_saved "user-$twin" "$program"; else
-      expect_nothing_lost "user-$twin" "$program"
-    fi
+    expect_saved "user-$read_only" "$program"
   done
 fi
+
+# --- a folder path so long that uo.cfg fits the path limit but the new
+# file's longer name does not: rewritten in place -----------------------------
+E2E_CASE="fault: a folder path near the limit"
+# The Windows path of the folder, "Z:" and a closing "\" included, is 240 bytes.
+padding=$((240 - 3 - ${#E2E_ROOT} - 1))
+program=$(faulty_client "$(printf 'n%.0s' $(seq 1 "$padding"))")
+windows_folder=$(windows_path "$(dirname "$program")")
+expect_eq "${#windows_folder}" 239 "length of the folder's path (no closing backslash)"
+run_program "$program"
+expect_saved "$(printf 'n%.0s' $(seq 1 "$padding"))" "$program"
+
+# --- a new file left by a run that was killed before its replace: the next
+# save removes it ---------------------------------------------------------------
+E2E_CASE="fault: a new file left by an earlier run"
+program=$(faulty_client "leftover")
+folder=$(dirname "$program")
+printf 'half written' >"$folder/uo.cfg.tidemark-save.tmp"
+run_program "$program"
+expect_saved "leftover" "$program"
