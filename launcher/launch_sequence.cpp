@@ -26,8 +26,10 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
   return firstParameter == TextValue("/N") || firstParameter == TextValue("/n");
 }
 
-std::int32_t LaunchSequence::Run() {
-  FindFolders(CommandParameter(0));
+std::int32_t LaunchSequence::Run() { return RunFrom(CommandParameter(0)); }
+
+std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
+  FindFolders(modulePath);
   EnsureJournalFolder();
   ComputeJournalLine(CurrentDateTime());  // the run's only clock reading
   UpdateClientConfiguration(ProgramFolder, JournalLine, AppendNeeded);

@@ -21,6 +21,8 @@ struct LaunchSequence {
   // Runs steps 1 to 8 and returns the exit code, always 0. An error from a
   // step passes out to the caller.
   std::int32_t Run();
+  // The same, for a program whose own path is `modulePath`.
+  std::int32_t RunFrom(const TextValue& modulePath);
 
   void FindFolders(const TextValue& modulePath);        // steps 1 and 2
   void EnsureJournalFolder() const;                     // step 3

@@ -189,8 +189,7 @@ int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
 int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
 int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 
-// User interface and process (user32, kernel32).
-int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+// Process (kernel32).
 HANDLE GetCurrentProcess();
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
@@ -235,6 +234,9 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
 UINT WinExec(const char* commandLine, UINT showCommand);
 // The clock.
 void GetLocalTime(SYSTEMTIME* systemTime);
+// A message box (user32). The POSIX stand-in writes "caption: text" as a line
+// to standard error and answers as if OK was pressed.
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 }  // namespace os
 
 struct CallTable {
@@ -257,6 +259,7 @@ struct CallTable {
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
   decltype(&os::WinExec) WinExec = &os::WinExec;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
+  decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
 };
 
 // The table in force for the whole process.
@@ -312,6 +315,9 @@ inline UINT WinExec(const char* commandLine, UINT showCommand) {
   return Calls().WinExec(commandLine, showCommand);
 }
 inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
+inline int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+  return Calls().MessageBoxA(owner, text, caption, type);
+}
 
 }  // namespace tidemark::platform
 

@@ -22,8 +22,10 @@ std::int64_t TStream::CurrentPosition() { return MoveTo(0, SeekOrigin::FromCurre
 
 std::int64_t TStream::TotalSize() {
   const std::int64_t position = MoveTo(0, SeekOrigin::FromCurrent);
+  if (position < 0) return -1;
   const std::int64_t size = MoveTo(0, SeekOrigin::FromEnd);
-  MoveTo(position, SeekOrigin::FromStart);
+  // Back where it was, or the size is no use to a reader: -1 for any failure.
+  if (MoveTo(position, SeekOrigin::FromStart) != position) return -1;
   return size;
 }
 

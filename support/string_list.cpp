@@ -95,7 +95,12 @@ void TStrings::LoadLinesFromFile(const TextValue& path) {
 
 void TStrings::LoadLinesFromStream(TStream& stream) {
   BatchBracket bracket(*this);
-  std::int64_t remaining = stream.TotalSize() - stream.CurrentPosition();
+  // A seek that failed (-1) is no size: taken as one, a file would load as
+  // empty, and its save would then lose every line.
+  const std::int64_t size = stream.TotalSize();
+  const std::int64_t position = stream.CurrentPosition();
+  if (size < 0 || position < 0) throw EReadError(LoadMessage(MessageId::StreamReadError));
+  std::int64_t remaining = size - position;
   if (remaining > std::numeric_limits<std::int32_t>::max()) {
     throw EReadError(LoadMessage(MessageId::StreamReadError));  // too large to hold
   }

@@ -257,7 +257,7 @@ LCID GetSystemDefaultLCID() { return 0x409; }
 
 LANGID GetSystemDefaultLangID() { return 0x409; }
 
-int MessageBoxA(HWND, const char* text, const char* caption, UINT) {
+int os::MessageBoxA(HWND, const char* text, const char* caption, UINT) {
   std::fprintf(stderr, "%s: %s\n", caption == nullptr ? "Error" : caption,
                text == nullptr ? "" : text);
   std::fflush(stderr);

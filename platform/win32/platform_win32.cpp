@@ -172,7 +172,7 @@ int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax) {
   return ::LoadStringA(static_cast<::HINSTANCE>(instance), id, buffer, bufferMax);
 }
 
-int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+int os::MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   return ::MessageBoxA(static_cast<::HWND>(owner), text, caption, type);
 }
 

@@ -1,0 +1,58 @@
+// Stands between the core and the system in a test, through the platform's
+// call table: counts the file-system calls and makes a chosen one fail with
+// the error that call would really give; answers the registry as empty,
+// reads a fixed clock, and records program starts and message boxes instead
+// of making them.
+// One at a time; it puts the system's own calls back when it goes.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tidemark::testing {
+
+// What a failed write, flush or close reports.
+enum class WriteFailure : std::uint8_t {
+  DiskFull,     // ERROR_DISK_FULL: no room
+  DeviceError,  // ERROR_IO_DEVICE: anything else
+};
+
+class FaultInjector {
+ public:
+  FaultInjector();
+  ~FaultInjector();
+  FaultInjector(const FaultInjector&) = delete;
+  FaultInjector& operator=(const FaultInjector&) = delete;
+
+  // The file-system call with this number (from 1) fails; 0 fails none.
+  std::int64_t FailCall = 0;
+  WriteFailure Failure = WriteFailure::DiskFull;
+  // Every call of these (by Win32 name) fails, as a scanner that never lets go would make it.
+  std::set<std::string> AlwaysFail;
+  // The folder refuses new files and folders (access denied), as a
+  // read-only folder does for a standard user.
+  bool RefuseNewFiles = false;
+  // What the clock reads.
+  platform::SYSTEMTIME Now{2026, 12, 1, 7, 9, 30, 0, 0};
+
+  // What happened: the number of file-system calls, the one that failed
+  // (its name and the path it named, if any) and the command lines started.
+  std::int64_t CallCount = 0;
+  std::string FailedCall;
+  std::string FailedPath;
+  std::vector<std::string> Started;
+  std::vector<std::string> Boxes;  // "caption: text"
+
+  // Whether the call about to be made fails; counts it. For the call table.
+  bool Fails(const char* call, const char* path = nullptr);
+  platform::DWORD WriteError() const;
+
+ private:
+  platform::CallTable saved_;
+};
+
+}  // namespace tidemark::testing

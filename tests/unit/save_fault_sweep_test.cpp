@@ -1,0 +1,218 @@
+// The whole launch sequence with each of its file-system calls failing in
+// turn, the way SQLite tests its I/O: for every file and every way the folder
+// can be, call 1 fails, then call 2, ... until a run makes fewer calls than
+// the number that was to fail. After every run uo.cfg holds exactly its old
+// bytes or exactly its new ones, no other file is left, the exit code says
+// which, and nothing is started after a failed save.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "launcher/launch_sequence.h"
+#include "unit/fault_injection.h"
+#include "unit/scratch_folder.h"
+
+namespace tidemark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FaultInjector;
+using testing::ScratchFolder;
+using testing::WriteFailure;
+
+constexpr std::int64_t kMostCalls = 2000;  // a run that makes more is a fault of its own
+
+std::string Contents(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The folder's names other than the journal folder's.
+std::string Names() {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(".")) {
+    if (entry.path().filename() != "Journals") names.insert(entry.path().filename().string());
+  }
+  std::string joined;
+  for (const std::string& name : names) joined += name + " ";
+  return joined;
+}
+
+// A client folder holding uo.cfg and a client to start, nothing else.
+void LayOut(const std::string& config) {
+  for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
+  ScratchFolder::WriteFile("uo.cfg", config);
+  ScratchFolder::WriteFile("uo.exe");
+}
+
+struct Outcome {
+  int ExitCode;
+  std::string Config;
+};
+
+// One run of the sequence as the program makes it: an error that leaves it
+// ends the run with exit code 3.
+Outcome RunOnce() {
+  int exitCode = 0;
+  try {
+    LaunchSequence sequence;
+    exitCode = sequence.RunFrom("tidemark.exe");
+  } catch (const std::exception&) {
+    exitCode = 3;
+  }
+  return {exitCode, Contents("uo.cfg")};
+}
+
+struct Sweep {
+  const char* name;
+  std::string config;
+};
+
+std::string LargeConfig() {
+  std::string text;
+  for (int line = 0; text.size() < (1u << 20); ++line) {
+    text += "Setting" + std::to_string(line) + "=value\r\n";
+    if (line == 9000) text += "JournalSaveFile=C:\\Old\\Journal.txt\r\n";
+  }
+  return text;
+}
+
+const Sweep kSweeps[] = {
+    {"small", "WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\nSound=off\r\n"},
+    {"1 MB", LargeConfig()},
+    {"CR only", "WindowMode=on\rJournalSaveFile=C:\\Old\\Journal.txt\rSound=off\r"},
+    {"no final line end", "WindowMode=on\r\nJournalSaveFile=old"},
+    {"empty", ""},
+};
+
+// Checks what a run left.
+void CheckRun(const Outcome& outcome, const FaultInjector& injector, const std::string& old,
+              const std::string& expected, const std::string& label) {
+  SCOPED_TRACE(label + ", failed call: " + injector.FailedCall + " " + injector.FailedPath);
+  const bool isOld = outcome.Config == old;
+  const bool isNew = outcome.Config == expected;
+  EXPECT_TRUE(isOld || isNew) << "uo.cfg is neither old nor new (" << outcome.Config.size()
+                              << " bytes)";
+  EXPECT_EQ(Names(), "uo.cfg uo.exe ") << "files left in the folder";
+  if (outcome.ExitCode == 3) {
+    EXPECT_TRUE(isOld) << "a failed save changed uo.cfg";
+    EXPECT_TRUE(injector.Started.empty()) << "a program was started after a failed save";
+    return;
+  }
+  ASSERT_EQ(outcome.ExitCode, 0);
+  // A run that found no uo.cfg (its presence query failed) leaves it alone,
+  // as a run without one does; one that found no client shows the warning.
+  const bool configUnseen =
+      injector.FailedCall == "GetFileAttributesA" && injector.FailedPath == "uo.cfg";
+  const bool clientUnseen =
+      injector.FailedCall == "GetFileAttributesA" && injector.FailedPath == "uo.exe";
+  EXPECT_TRUE(isNew || configUnseen) << "exit code 0, but uo.cfg was not saved";
+  if (clientUnseen) {
+    EXPECT_EQ(injector.Boxes, std::vector<std::string>{"Tidemark: UO.EXE is not found."});
+  } else {
+    EXPECT_EQ(injector.Started, std::vector<std::string>{"\"uo.exe\""});
+    EXPECT_TRUE(injector.Boxes.empty());
+  }
+}
+
+TEST(SaveFaultSweep, EveryFailingCallLeavesTheOldOrTheNewFile) {
+  ScratchFolder scratch;
+  std::int64_t runs = 0;
+  std::int64_t injected = 0;
+  for (const Sweep& sweep : kSweeps) {
+    // The new bytes: what a run without a fault writes.
+    LayOut(sweep.config);
+    std::string expected;
+    {
+      FaultInjector injector;
+      const Outcome clean = RunOnce();
+      ASSERT_EQ(clean.ExitCode, 0) << sweep.name;
+      expected = clean.Config;
+    }
+    ASSERT_NE(expected, sweep.config) << sweep.name;
+    for (const bool refuseNewFiles : {false, true}) {
+      for (const WriteFailure failure : {WriteFailure::DiskFull, WriteFailure::DeviceError}) {
+        for (std::int64_t call = 1; call < kMostCalls; ++call) {
+          LayOut(sweep.config);
+          FaultInjector injector;
+          injector.FailCall = call;
+          injector.Failure = failure;
+          injector.RefuseNewFiles = refuseNewFiles;
+          const Outcome outcome = RunOnce();
+          ++runs;
+          const std::string label =
+              std::string(sweep.name) + (refuseNewFiles ? ", folder refuses new files" : "") +
+              (failure == WriteFailure::DiskFull ? ", disk full" : ", device error") + ", call " +
+              std::to_string(call);
+          if (injector.CallCount < call) {
+            EXPECT_EQ(outcome.ExitCode, 0) << label;
+            EXPECT_EQ(outcome.Config, expected) << label;
+            break;
+          }
+          ++injected;
+          CheckRun(outcome, injector, sweep.config, expected, label);
+          ASSERT_FALSE(::testing::Test::HasFailure()) << label;
+        }
+      }
+    }
+  }
+  std::printf("fault sweep: %lld runs, %lld calls failed\n", static_cast<long long>(runs),
+              static_cast<long long>(injected));
+}
+
+// Calls that fail every time, as a scanner that never lets go of a file
+// makes them: the save finds another way or refuses, and nothing is lost.
+TEST(SaveFaultSweep, CallsThatAlwaysFail) {
+  struct Case {
+    std::vector<std::string> alwaysFail;
+    bool leftover;        // a new file left by an earlier, killed run
+    bool refuseNewFiles;  // the folder refuses new files: rewritten in place
+    int exitCode;
+    bool newFileStays;  // nothing could remove it
+  };
+  const Case cases[] = {
+      {{"MoveFileExA"}, false, false, 0, false},  // rewritten in place
+      {{"DeleteFileA"}, false, false, 0, false},  // nothing to remove
+      {{"DeleteFileA"}, true, false, 0, true},    // the leftover stays; rewritten in place
+      {{"MoveFileExA", "DeleteFileA"}, false, false, 0, true},
+      {{"GetFileInformationByHandle"}, false, false, 0, false},  // links unknown: in place
+      {{"SetEndOfFile"}, false, false, 0, false},                // the replace needs none
+      {{"SetEndOfFile"}, false, true, 3, false},                 // no room can be taken
+      {{"FlushFileBuffers"}, false, false, 3, false},            // neither way can flush
+      {{"FlushFileBuffers"}, false, true, 3, false},
+  };
+  ScratchFolder scratch;
+  const std::string old = kSweeps[0].config;
+  for (const Case& c : cases) {
+    std::string label;
+    for (const std::string& call : c.alwaysFail) label += call + " ";
+    if (c.leftover) label += "with a leftover ";
+    if (c.refuseNewFiles) label += "in a folder that refuses new files";
+    LayOut(old);
+    if (c.leftover) ScratchFolder::WriteFile("uo.cfg.tidemark-save.tmp", "half");
+    FaultInjector injector;
+    injector.AlwaysFail.insert(c.alwaysFail.begin(), c.alwaysFail.end());
+    injector.RefuseNewFiles = c.refuseNewFiles;
+    const Outcome outcome = RunOnce();
+    EXPECT_EQ(outcome.ExitCode, c.exitCode) << label;
+    if (c.exitCode == 3) {
+      EXPECT_EQ(outcome.Config, old) << label;
+      EXPECT_TRUE(injector.Started.empty()) << label;
+    } else {
+      EXPECT_NE(outcome.Config.find("JournalSaveFile=Journals\\Journal(2026-12-07).txt"),
+                std::string::npos)
+          << label;
+      EXPECT_EQ(outcome.Config.find("C:\\Old"), std::string::npos) << label;
+    }
+    EXPECT_EQ(Names(),
+              c.newFileStays ? "uo.cfg uo.cfg.tidemark-save.tmp uo.exe " : "uo.cfg uo.exe ")
+        << label;
+  }
+}
+
+}  // namespace
+}  // namespace tidemark
