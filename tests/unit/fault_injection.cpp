@@ -54,9 +54,10 @@ BOOL CreateDirectoryA(const char* name, void* security) {
 
 HANDLE CreateFileA(const char* name, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD attributes, HANDLE model) {
-  if (Fail("CreateFileA", name, platform::kErrorAccessDenied)) {
-    return platform::InvalidHandleValue();
-  }
+  // Refused, or the device failed.
+  const DWORD error =
+      active->Failure == WriteFailure::DiskFull ? platform::kErrorAccessDenied : kErrorIoDevice;
+  if (Fail("CreateFileA", name, error)) return platform::InvalidHandleValue();
   if (active->RefuseNewFiles && disposition != platform::kOpenExisting &&
       os::GetFileAttributesA(name) == platform::kInvalidFileAttributes) {
     platform::SetLastError(platform::kErrorAccessDenied);
@@ -109,7 +110,9 @@ BOOL CloseHandle(HANDLE object) {
 }
 
 BOOL MoveFileExA(const char* from, const char* to, DWORD flags) {
-  if (Fail("MoveFileExA", to, platform::kErrorAccessDenied)) return 0;
+  const DWORD error =
+      active->Failure == WriteFailure::DiskFull ? platform::kErrorAccessDenied : kErrorIoDevice;
+  if (Fail("MoveFileExA", to, error)) return 0;
   return os::MoveFileExA(from, to, flags);
 }
 

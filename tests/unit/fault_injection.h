@@ -15,7 +15,8 @@
 
 namespace tidemark::testing {
 
-// What a failed write, flush or close reports.
+// What a failed write, flush or close reports; a failed open or move is
+// then refused (access denied) or a device error too.
 enum class WriteFailure : std::uint8_t {
   DiskFull,     // ERROR_DISK_FULL: no room
   DeviceError,  // ERROR_IO_DEVICE: anything else

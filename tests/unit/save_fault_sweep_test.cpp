@@ -184,6 +184,8 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
       {{"SetEndOfFile"}, false, true, 3, false},                 // no room can be taken
       {{"FlushFileBuffers"}, false, false, 3, false},            // neither way can flush
       {{"FlushFileBuffers"}, false, true, 3, false},
+      {{"WriteFile"}, false, true, 3, false},  // not even the old bytes go back
+      {{"SetFilePointerEx"}, false, true, 3, false},
   };
   ScratchFolder scratch;
   const std::string old = kSweeps[0].config;

@@ -262,6 +262,17 @@ TEST_F(StringListFiles, FilesThatCannotBeUsedRaiseErrorsNamingThePath) {
   {
     TFileStream holder("held.cfg", ModeOpenRead);
     EXPECT_THROW(list.SaveLinesToFile("held.cfg"), EFCreateError);
+    EXPECT_THROW(TFileStream("held.cfg", ModeCreate), EFCreateError);
+  }
+  // The create mode: refused where a save is; elsewhere the file is made, or
+  // an existing one emptied.
+  for (const char* path : {"readonly.cfg", "folder.cfg"}) {
+    EXPECT_THROW(TFileStream(path, ModeCreate), EFCreateError) << path;
+  }
+  for (const char* content : {"", "old\r\n"}) {
+    if (*content != '\0') ScratchFolder::WriteFile("made.cfg", content);
+    EXPECT_EQ(TFileStream("made.cfg", ModeCreate).TotalSize(), 0) << content;
+    std::filesystem::remove("made.cfg");
   }
   EXPECT_EQ(ReadBytes("readonly.cfg"), "old\r\n");
   EXPECT_EQ(ReadBytes("held.cfg"), "held\r\n");
