@@ -59,6 +59,28 @@ struct BY_HANDLE_FILE_INFORMATION {
   DWORD nFileIndexLow;
 };
 
+struct STARTUPINFOA {
+  DWORD cb;
+  char* lpReserved;
+  char* lpDesktop;
+  char* lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  BYTE* lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+};
+inline constexpr DWORD kStartfUseShowWindow = 0x1;
+
 struct SYSTEMTIME {
   WORD wYear;
   WORD wMonth;
@@ -182,15 +204,17 @@ void Sleep(DWORD milliseconds);
 // as Windows grants it only to administrators.
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
                      DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition);
-LONG RegCloseKey(HKEY key);
 
 // Locale and the program's string table (kernel32, user32).
 int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
 int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
 int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 
-// Process (kernel32).
+// Process (kernel32). The startup information's show state is the one the
+// starting program asked for (WinExec's second argument); the POSIX stand-in
+// passes it to the programs it starts in the environment.
 HANDLE GetCurrentProcess();
+void GetStartupInfoA(STARTUPINFOA* startupInfo);
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 // The calls that tests may stand between the core and the system, as SQLite
@@ -228,6 +252,7 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* informa
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result);
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
+LONG RegCloseKey(HKEY key);
 // Starting a program: above 31 when it started, else a Win32 error code (2,
 // 3, 5, 11...). The POSIX stand-in starts the program named by the command
 // line's first token, quoted or not, without a shell and without waiting.
@@ -257,6 +282,7 @@ struct CallTable {
   decltype(&os::DeleteFileA) DeleteFileA = &os::DeleteFileA;
   decltype(&os::RegOpenKeyExA) RegOpenKeyExA = &os::RegOpenKeyExA;
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
+  decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
   decltype(&os::WinExec) WinExec = &os::WinExec;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
   decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
@@ -311,6 +337,7 @@ inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, D
                              BYTE* data, DWORD* dataSize) {
   return Calls().RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
+inline LONG RegCloseKey(HKEY key) { return Calls().RegCloseKey(key); }
 inline UINT WinExec(const char* commandLine, UINT showCommand) {
   return Calls().WinExec(commandLine, showCommand);
 }

@@ -27,13 +27,24 @@ const std::uint16_t (&MonthLengthsOf(std::int32_t year))[12] {
   return kMonthLengths[IsLeap(year) ? 1 : 0];
 }
 
-// Values whose day count does not fit 32 bits (or that are no number) are
-// held at the nearest day that does, so no conversion ever overflows.
+// The last day that the calendar split can show: 31 December 65535, the
+// last of a 16-bit year.
+constexpr std::int64_t kLastDayNumber = 23936166;
+
+// Values beyond the days the split can show are held at the nearest one: the
+// last millisecond of 31 December 65535 above, and a day as far below day 0
+// (which splits into zeros like every day before it) beneath. A value that is
+// no number counts as 0. So the day number always fits 32 bits, the year 16
+// bits, and nothing wraps.
 std::int64_t MillisecondsOf(DateTimeValue value) {
-  constexpr double kLimit = 2147483647.0 * kMillisecondsPerDay;
+  constexpr double kHighest = static_cast<double>(
+      (kLastDayNumber - DaysToEpoch + 1) * std::int64_t{kMillisecondsPerDay} - 1);
+  constexpr double kLowest =
+      static_cast<double>((-kLastDayNumber - DaysToEpoch) * std::int64_t{kMillisecondsPerDay});
   const double product = value * kMillisecondsPerDay;
   if (std::isnan(product)) return 0;
-  return static_cast<std::int64_t>(std::nearbyint(std::fmax(-kLimit, std::fmin(kLimit, product))));
+  return static_cast<std::int64_t>(
+      std::nearbyint(std::fmax(kLowest, std::fmin(kHighest, product))));
 }
 
 DateTimeValue DateOf(const platform::SYSTEMTIME& now) {

@@ -1,12 +1,15 @@
 // The Linux stand-in for WinExec: the command line's first token, quoted or
-// not, names the program; it is started without a shell and not waited for.
+// not, names the program; it is started without a shell and not waited for,
+// with the show state in its environment for GetStartupInfoA.
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -20,6 +23,8 @@ namespace {
 
 constexpr UINT kErrorBadFormat = 11;
 constexpr UINT kErrorGeneralFailure = 31;
+// Where a started program finds the show state it was started with.
+constexpr const char* kShowStateVariable = "TIDEMARK_SHOW_STATE";
 
 std::vector<std::string> TokensOf(const char* commandLine) {
   std::vector<std::string> tokens;
@@ -61,7 +66,16 @@ UINT ReasonNotToStart(const std::string& path) {
 
 }  // namespace
 
-UINT os::WinExec(const char* commandLine, UINT) {
+void GetStartupInfoA(STARTUPINFOA* startupInfo) {
+  *startupInfo = STARTUPINFOA{};
+  startupInfo->cb = sizeof *startupInfo;
+  if (const char* shown = std::getenv(kShowStateVariable); shown != nullptr) {
+    startupInfo->dwFlags = kStartfUseShowWindow;
+    startupInfo->wShowWindow = static_cast<WORD>(std::atoi(shown));
+  }
+}
+
+UINT os::WinExec(const char* commandLine, UINT showCommand) {
   std::vector<std::string> tokens = TokensOf(commandLine);
   if (tokens.empty()) return kErrorFileNotFound;
   DWORD error = 0;
@@ -74,8 +88,20 @@ UINT os::WinExec(const char* commandLine, UINT) {
   arguments.reserve(tokens.size() + 1);
   for (std::string& token : tokens) arguments.push_back(token.data());
   arguments.push_back(nullptr);
+  // The show state goes where GetStartupInfoA finds it.
+  std::vector<std::string> settings;
+  for (char** setting = environ; *setting != nullptr; ++setting) {
+    if (!std::string_view(*setting).starts_with(kShowStateVariable))
+      settings.emplace_back(*setting);
+  }
+  settings.push_back(std::string(kShowStateVariable) + "=" + std::to_string(showCommand));
+  std::vector<char*> environment;
+  environment.reserve(settings.size() + 1);
+  for (std::string& setting : settings) environment.push_back(setting.data());
+  environment.push_back(nullptr);
   pid_t child = 0;
-  switch (posix_spawn(&child, program->c_str(), nullptr, nullptr, arguments.data(), environ)) {
+  switch (posix_spawn(&child, program->c_str(), nullptr, nullptr, arguments.data(),
+                      environment.data())) {
     case 0:
       return 33;  // started
     case ENOENT:

@@ -111,7 +111,7 @@ LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, 
   return 0;
 }
 
-LONG RegCloseKey(HKEY key) {
+LONG os::RegCloseKey(HKEY key) {
   if (key == nullptr) return 6;
   if (!IsRoot(key)) delete static_cast<OpenKey*>(key);
   return 0;

@@ -12,6 +12,7 @@ static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(::WIN32_FIND_DATAA));
 static_assert(sizeof(CPINFO) == sizeof(::CPINFO));
 static_assert(sizeof(FILETIME) == sizeof(::FILETIME));
 static_assert(sizeof(SYSTEMTIME) == sizeof(::SYSTEMTIME));
+static_assert(sizeof(STARTUPINFOA) == sizeof(::STARTUPINFOA));
 static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION));
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
@@ -148,7 +149,7 @@ LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWOR
   return status;
 }
 
-LONG RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
+LONG os::RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
 
 UINT os::WinExec(const char* commandLine, UINT showCommand) {
   return ::WinExec(commandLine, showCommand);
@@ -177,6 +178,10 @@ int os::MessageBoxA(HWND owner, const char* text, const char* caption, UINT type
 }
 
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
+
+void GetStartupInfoA(STARTUPINFOA* startupInfo) {
+  ::GetStartupInfoA(reinterpret_cast<::LPSTARTUPINFOA>(startupInfo));
+}
 
 BOOL TerminateProcess(HANDLE process, UINT exitCode) {
   return ::TerminateProcess(process, exitCode);

@@ -136,7 +136,11 @@ expect_same_bytes() {  # actual-file expected-file
 }
 
 # The names in a folder, one a line, sorted: to see that nothing was added.
-listing() { (cd "$1" && find . -mindepth 1 -maxdepth 1 | LC_ALL=C sort); }
+# The show-state records of the stand-ins (NAME.shown) are left out.
+listing() { (cd "$1" && find . -mindepth 1 -maxdepth 1 ! -name '*.shown' | LC_ALL=C sort); }
+
+# The show state a stand-in was started with: "1 5" for show state 5.
+started_show_state() { cat "$1.shown" 2>/dev/null; }
 
 finish() {
   echo "$E2E_PASSED passed, $E2E_FAILED failed"

@@ -26,13 +26,13 @@ faulty_client() {  # folder-name [size]
   printf '%s' "$program"
 }
 
-expect_nothing_lost() {  # folder-name program
+expect_nothing_lost() {  # folder-name program [caption]
   local folder
   folder=$(dirname "$2")
   expect_eq "$STATUS" 3 "exit code"
   expect_same_bytes "$folder/uo.cfg" "$E2E_ROOT/${1//\//_}.before"
   expect_eq "$(listing "$folder")" "$(cat "$E2E_ROOT/${1//\//_}.listing")" "folder listing"
-  local caption="tidemark$E2E_EXT"
+  local caption=${3:-tidemark$E2E_EXT}
   if on_wine; then
     expect_eq "$BOXES" "$caption: Abnormal program termination [00012010]" "message boxes"
   else
@@ -75,6 +75,17 @@ for who in "${users[@]}"; do
   done
 done
 
+# --- the abnormal end of a program whose path is longer than 79 bytes: the
+# box's caption is the file-name part of the path's first 79 bytes ---------
+E2E_CASE="fault: abnormal end of a program with a long path"
+long_folder="long-$(printf 'p%.0s' $(seq 1 100))"
+program=$(faulty_client "$long_folder")
+chmod 0444 "$(dirname "$program")/uo.cfg"
+run_program "$program"
+first_bytes=$(windows_path "$program")
+first_bytes=${first_bytes:0:79}
+expect_nothing_lost "$long_folder" "$program" "${first_bytes##*\\}"
+
 # --- uo.cfg is held open with sole access by another program -------------
 for twin in no yes; do
   E2E_CASE="fault: uo.cfg held by another program (twin: $twin)"
@@ -104,12 +115,13 @@ done
 # --- the disk is full: a tiny file system holds the client folder ----------
 # uo.cfg fills its last page exactly, so the longer journal line needs one
 # more: no free page at all leaves no room even for the growth (nothing
-# changes, exit 3); two free pages are room for the growth but not for a
-# second copy (rewritten in place); a hundred are room for the new file.
+# changes, exit 3); four free pages are room for the growth (and the stand-in
+# client's records) but not for a second copy (rewritten in place); a hundred
+# are room for the new file.
 mount_point="$E2E_ROOT/tiny"
 mkdir -p "$mount_point"
 program_kib=$((($(stat -c %s "$E2E_PROGRAM") + $(stat -c %s "$E2E_RECORDER")) / 1024 + 64))
-for free_pages in 0 2 100; do
+for free_pages in 0 4 100; do
   E2E_CASE="fault: disk full, $free_pages pages free"
   if ! mount -t tmpfs -o "size=$((program_kib + 512))k" tmpfs "$mount_point" 2>/dev/null; then
     echo "note: cannot mount a small file system here; the full-disk cases are not run" >&2
@@ -149,8 +161,8 @@ if can_run_as_user; then
     E2E_CASE="fault: folder read-only for an unprivileged user: $read_only"
     program=$(faulty_client "user-$read_only")
     folder=$(dirname "$program")
-    # The stand-in client records its start in a file it can only rewrite there.
-    touch "$folder/uo.exe.started"
+    # The stand-in client records its start in files it can only rewrite there.
+    touch "$folder/uo.exe.started" "$folder/uo.exe.shown"
     chown -R 65534:65534 "$folder"
     [ "$read_only" == no ] || chmod 0555 "$folder"
     E2E_AS_USER=yes run_program "$program"

@@ -47,8 +47,11 @@ launch_client() {  # name [assistant] [monitor] [client]
   printf '%s' "$program"
 }
 
+# Started with its path in quotes, and asked to show its window normally
+# (show state 5, SW_SHOW).
 expect_started() {  # stand-in path
   expect_eq "$(started_command_line "$1")" "$(quoted "$1")" "$(basename "$1") started"
+  expect_eq "$(started_show_state "$1")" "1 5" "$(basename "$1") show state"
 }
 expect_not_started() {  # stand-in path
   if was_started "$1"; then fail "$(basename "$1") was started"; else pass; fi

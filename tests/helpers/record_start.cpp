@@ -1,26 +1,42 @@
 // Test helper that stands in for the programs Tidemark starts (the assistant,
 // the monitor, the client): it writes the command line it was started with
-// to a file beside itself, named after it with ".started" added.
-#include <cstring>
+// to a file beside itself, named after it with ".started" added, and the
+// show state it was asked to open its window in to one with ".shown" added:
+// "1 5" when the startup information says to use show state 5, "0 0" when
+// it names none.
 #include <string>
 
 #include "platform/platform.h"
 
 namespace platform = tidemark::platform;
 
+namespace {
+
+bool Record(const std::string& path, const std::string& text) {
+  platform::HANDLE file =
+      platform::CreateFileA(path.c_str(), platform::kGenericWrite, 0, nullptr,
+                            platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);
+  if (file == platform::InvalidHandleValue()) return false;
+  platform::DWORD written = 0;
+  platform::WriteFile(file, text.data(), static_cast<platform::DWORD>(text.size()), &written,
+                      nullptr);
+  platform::CloseHandle(file);
+  return written == text.size();
+}
+
+}  // namespace
+
 int main() {
   char module[4096] = {};
   const platform::DWORD length = platform::GetModuleFileNameA(nullptr, module, sizeof module);
   if (length == 0 || length >= sizeof module) return 1;
-  const std::string record = std::string(module, length) + ".started";
-  platform::HANDLE file =
-      platform::CreateFileA(record.c_str(), platform::kGenericWrite, 0, nullptr,
-                            platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);
-  if (file == platform::InvalidHandleValue()) return 1;
-  const char* line = platform::GetCommandLineA();
-  platform::DWORD written = 0;
-  platform::WriteFile(file, line, static_cast<platform::DWORD>(std::strlen(line)), &written,
-                      nullptr);
-  platform::CloseHandle(file);
-  return 0;
+  const std::string self(module, length);
+  platform::STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  platform::GetStartupInfoA(&startup);
+  const bool usesShowWindow = (startup.dwFlags & platform::kStartfUseShowWindow) != 0;
+  // The show state first: whoever waits for ".started" then finds both.
+  const bool shown = Record(self + ".shown", std::to_string(usesShowWindow ? 1 : 0) + " " +
+                                                 std::to_string(startup.wShowWindow));
+  return shown && Record(self + ".started", platform::GetCommandLineA()) ? 0 : 1;
 }

@@ -96,11 +96,13 @@ TEST(CommandLine, ParameterZeroIsTheWholeModulePathNotTheScannedName) {
   EXPECT_NE(path.View().find("command_line_tests"), std::string_view::npos);
 }
 
-TEST(CommandLine, ProcessCommandLineBeginsWithTheProgramName) {
-  // Parameter 1 of this test program's own command line is a GoogleTest flag or nothing.
-  const TextValue first = CommandParameter(1);
-  EXPECT_TRUE(first.IsEmpty() || first.View().starts_with("--")) << first.View();
-  EXPECT_GE(CountParameters(), 0);
+// Parameter 0 is the program's own file, whatever its command line says:
+// the folder of uo.cfg is found from it.
+TEST(CommandLine, ParameterZeroIsTheProgramsOwnFile) {
+  const TextValue self = CommandParameter(0);
+  EXPECT_TRUE(FileIsPresent(self)) << self.View();
+  EXPECT_NE(self.View().find("command_line_tests"), std::string_view::npos) << self.View();
+  EXPECT_TRUE(self.View().find('\\') != std::string_view::npos) << "a full Windows path";
 }
 
 TEST(CommandLine, TailForTheEntryProcedureFollowsTheProgramName) {

@@ -158,6 +158,15 @@ TEST_F(DateText, DoubleByteCharactersAreCopiedWhole) {
   AdoptCodePageFacts(CodePageFactsFrom(true, japanese));
   // 年 is 0x94 0x4E in code page 932: its second byte is the letter N.
   EXPECT_EQ(RenderDateTime(kAfternoon, "yyyy\x94Nmm").View(), "2026\x94N12");
+  // The search for a morning/afternoon token after an hour steps over them
+  // whole too: a trail byte "H" ends no search, a trail byte "A" starts no token.
+  EXPECT_EQ(RenderDateTime(kAfternoon, "h\x82HAM/PM").View(), "2\x82HPM");
+  EXPECT_EQ(RenderDateTime(kAfternoon,
+                           "h\x82"
+                           "A/P")
+                .View(),
+            "14\x82"
+            "A/P");
   AdoptCodePageFacts(CodePageFacts{});
   EXPECT_EQ(RenderDateTime(kAfternoon, "yyyy\x94N").View(),
             "2026\x94"

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
+#include "platform/platform.h"
 #include "support/errors.h"
 #include "support/messages.h"
 
@@ -93,14 +96,38 @@ TEST(DateTime, SplitTimeOfDay) {
   EXPECT_EQ(beforeEpoch.day, 29);
 }
 
-TEST(DateTime, DayNumbersOfZeroOrLessSplitIntoZeros) {
-  for (double value : {-693594.0, -700000.0, -1e12}) {
-    const Date date = SplitDate(value);
-    EXPECT_EQ(date.year, 0);
-    EXPECT_EQ(date.month, 0);
-    EXPECT_EQ(date.day, 0);
+// Day numbers of 0 or less split into zeros; values beyond 31 December 65535
+// (the last day a 16-bit year can show) are held there, never wrapped.
+TEST(DateTime, ValuesAtAndBeyondBothEndsOfTheRange) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  constexpr double kLastDay = 23936166.0 - 693594;  // 65535-12-31
+  struct Case {
+    double value;
+    Date date;
+    std::int32_t millisecond;
+  };
+  const Case cases[] = {
+      {-693594.0, {0, 0, 0}, 0},  // day 0
+      {-693593.0, {1, 1, 1}, 0},  // day 1
+      {-700000.0, {0, 0, 0}, 0},
+      {-1e12, {0, 0, 0}, 0},
+      {-kInfinity, {0, 0, 0}, 0},
+      {std::numeric_limits<double>::quiet_NaN(), {1899, 12, 30}, 0},
+      {2958465.0, {9999, 12, 31}, 0},
+      {kLastDay + 0.5, {65535, 12, 31}, 43200000},
+      {kLastDay + 1, {65535, 12, 31}, 86399999},
+      {2146000000.0, {65535, 12, 31}, 86399999},
+      {2147483000.0, {65535, 12, 31}, 86399999},
+      {1e12, {65535, 12, 31}, 86399999},
+      {kInfinity, {65535, 12, 31}, 86399999},
+  };
+  for (const Case& c : cases) {
+    const Date date = SplitDate(c.value);
+    EXPECT_EQ(date.year, c.date.year) << c.value;
+    EXPECT_EQ(date.month, c.date.month) << c.value;
+    EXPECT_EQ(date.day, c.date.day) << c.value;
+    EXPECT_EQ(ToDayStamp(c.value).MillisecondOfDay, c.millisecond) << c.value;
   }
-  EXPECT_EQ(ToDayStamp(-693594.0).DayNumber, 0);
   EXPECT_EQ(ToDayStamp(0).DayNumber, DaysToEpoch);
 }
 
@@ -155,15 +182,45 @@ TEST(DateTime, EveryMillisecondOfADayComposesAndSplitsBack) {
   }
 }
 
-TEST(DateTime, CurrentDateTimeIsOneReadingOfTheLocalClock) {
-  const DateTimeValue before = CurrentDate();
-  const DateTimeValue now = CurrentDateTime();
-  const DateTimeValue after = CurrentDate() + 1;
-  EXPECT_GE(now, before);
-  EXPECT_LT(now, after);
-  const DateTimeValue time = CurrentTimeOfDay();
-  EXPECT_GE(time, 0.0);
-  EXPECT_LT(time, 1.0);
+// A clock, through the platform's call table, that is read just as
+// midnight passes: the first reading is the last millisecond of 6 December,
+// every later one the first of 7 December.
+class MidnightClock {
+ public:
+  MidnightClock() : saved_(platform::Calls()) {
+    readings = 0;
+    platform::Calls().GetLocalTime = &Read;
+  }
+  ~MidnightClock() { platform::Calls() = saved_; }
+  MidnightClock(const MidnightClock&) = delete;
+  MidnightClock& operator=(const MidnightClock&) = delete;
+  static inline int readings = 0;
+
+ private:
+  static void Read(platform::SYSTEMTIME* now) {
+    *now = ++readings == 1 ? platform::SYSTEMTIME{2026, 12, 0, 6, 23, 59, 59, 999}
+                           : platform::SYSTEMTIME{2026, 12, 1, 7, 0, 0, 0, 0};
+  }
+  platform::CallTable saved_;
+};
+
+TEST(DateTime, EachClockValueIsOneReadingOfTheLocalClock) {
+  const DateTimeValue lastMillisecond = ComposeDate(2026, 12, 6) + ComposeTime(23, 59, 59, 999);
+  struct Case {
+    const char* what;
+    DateTimeValue (*read)();
+    DateTimeValue expected;
+  };
+  const Case cases[] = {
+      {"CurrentDateTime", &CurrentDateTime, lastMillisecond},
+      {"CurrentDate", &CurrentDate, ComposeDate(2026, 12, 6)},
+      {"CurrentTimeOfDay", &CurrentTimeOfDay, ComposeTime(23, 59, 59, 999)},
+  };
+  for (const Case& c : cases) {
+    MidnightClock clock;
+    EXPECT_EQ(c.read(), c.expected) << c.what;
+    EXPECT_EQ(MidnightClock::readings, 1) << c.what;
+  }
 }
 
 }  // namespace

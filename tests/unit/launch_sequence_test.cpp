@@ -111,11 +111,6 @@ TEST(ProgramStart, AbnormalEndCaptionIsTheFileNameOfTheFirst79Bytes) {
   }
 }
 
-TEST(ProgramStart, GuardedRunReturnsTheBodysResult) {
-  EXPECT_EQ(RunGuarded([] { return 0; }), 0);
-  EXPECT_EQ(RunGuarded([] { return 7; }), 7);
-}
-
 TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(RunGuarded([]() -> int { throw Exception("ﾌｧｲﾙ uo.cfg は開けません"); }),

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -125,8 +126,114 @@ TEST(Registry, ChangingTheRootClosesTheKeyKeepingItLeavesItOpen) {
   EXPECT_TRUE(reg.ReadString("Inner").IsEmpty());  // no key open: nothing to read
 }
 
-TEST(Registry, AbsentRegistrationReadsAsEmpty) {
-  EXPECT_TRUE(ReadAssistantRegistration().IsEmpty());
+// A registry that a test scripts through the platform's call table: one
+// key, with one value, whose data read can fail or find the value grown.
+struct RegistryScript {
+  bool keyPresent = true;
+  platform::DWORD type = platform::kRegSz;
+  std::string data;
+  platform::LONG dataAnswer = 0;  // what the read of the data answers
+  // What the code under test asked for.
+  std::string openedPath;
+  platform::DWORD openedAccess = 0;
+};
+
+class ScriptedRegistry {
+ public:
+  explicit ScriptedRegistry(RegistryScript& script) : saved_(platform::Calls()) {
+    active = &script;
+    platform::Calls().RegOpenKeyExA = &Open;
+    platform::Calls().RegQueryValueExA = &Query;
+    platform::Calls().RegCloseKey = &Close;
+  }
+  ~ScriptedRegistry() {
+    platform::Calls() = saved_;
+    active = nullptr;
+  }
+  ScriptedRegistry(const ScriptedRegistry&) = delete;
+  ScriptedRegistry& operator=(const ScriptedRegistry&) = delete;
+
+ private:
+  static platform::LONG Open(platform::HKEY, const char* path, platform::DWORD,
+                             platform::DWORD access, platform::HKEY* result) {
+    active->openedPath = path;
+    active->openedAccess = access;
+    *result = active->keyPresent ? &key : nullptr;
+    return active->keyPresent ? 0 : static_cast<platform::LONG>(platform::kErrorFileNotFound);
+  }
+  static platform::LONG Query(platform::HKEY, const char*, platform::DWORD*, platform::DWORD* type,
+                              platform::BYTE* data, platform::DWORD* size) {
+    *type = active->type;
+    if (data == nullptr || active->dataAnswer != 0) {
+      // The size query; or a read that fails, or finds the value grown since.
+      const bool grown = data != nullptr && active->dataAnswer == platform::kErrorMoreData;
+      *size = static_cast<platform::DWORD>(active->data.size() + (grown ? 8 : 0));
+      return data == nullptr ? 0 : active->dataAnswer;
+    }
+    std::copy(active->data.begin(), active->data.end(), data);
+    *size = static_cast<platform::DWORD>(active->data.size());
+    return 0;
+  }
+  static platform::LONG Close(platform::HKEY) { return 0; }
+
+  static inline RegistryScript* active = nullptr;
+  static inline int key = 0;
+  platform::CallTable saved_;
+};
+
+TEST(Registry, ReadsThatFailOrFindTheValueGrownRaiseTheReadError) {
+  for (const platform::LONG answer : {static_cast<platform::LONG>(platform::kErrorAccessDenied),
+                                      static_cast<platform::LONG>(platform::kErrorMoreData)}) {
+    RegistryScript script;
+    script.data = std::string("C:\\x.exe\0", 9);
+    script.dataAnswer = answer;
+    ScriptedRegistry registry(script);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly("\\Key"));
+    try {
+      reg.ReadString("Text");
+      ADD_FAILURE() << "a failed read (" << answer << ") returned text";
+    } catch (const ERegistryException& error) {
+      EXPECT_EQ(error.Message(), LoadMessage(MessageId::RegistryReadFailed, "Text")) << answer;
+    }
+  }
+}
+
+// The assistant's registration is read from the 32-bit view, for reading
+// only; whatever goes wrong reads as no registration.
+TEST(Registry, AssistantRegistration) {
+  struct Case {
+    const char* what;
+    RegistryScript script;
+    const char* path;
+  };
+  const auto script = [](bool present, platform::DWORD type, std::string data,
+                         platform::LONG answer) {
+    RegistryScript made;
+    made.keyPresent = present;
+    made.type = type;
+    made.data = std::move(data);
+    made.dataAnswer = answer;
+    return made;
+  };
+  const std::string tool("C:\\Tools\\UOAssist.exe\0", 22);
+  Case cases[] = {
+      {"registered", script(true, platform::kRegSz, tool, 0), "C:\\Tools\\UOAssist.exe"},
+      {"expandable", script(true, platform::kRegExpandSz, tool, 0), "C:\\Tools\\UOAssist.exe"},
+      {"no key", script(false, platform::kRegSz, tool, 0), ""},
+      {"empty value", script(true, platform::kRegSz, "", 0), ""},
+      {"a number", script(true, platform::kRegDword, "\x01\0\0\0", 0), ""},
+      {"read fails", script(true, platform::kRegSz, tool, 5), ""},
+      {"value grew", script(true, platform::kRegSz, tool, 234), ""},
+  };
+  for (Case& c : cases) {
+    ScriptedRegistry registry(c.script);
+    EXPECT_EQ(ReadAssistantRegistration().View(), c.path) << c.what;
+    EXPECT_EQ(c.script.openedPath,
+              "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe")
+        << c.what;
+    EXPECT_EQ(c.script.openedAccess, platform::kKeyRead | platform::kKeyWow64_32Key) << c.what;
+  }
 }
 
 }  // namespace
