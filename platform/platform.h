@@ -159,6 +159,7 @@ inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;
 inline constexpr DWORD kRegBinary = 3;
 inline constexpr DWORD kRegDword = 4;
+inline constexpr DWORD kRegLink = 6;
 inline constexpr DWORD kRegMultiSz = 7;
 
 // Win32 error codes that the stand-in reports and the core inspects.

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <vector>
 
 namespace tidemark::platform::posix {
 
@@ -157,32 +156,89 @@ bool ParseValue(std::string_view line, std::string& name, RegistryValue& value) 
   return false;
 }
 
-std::vector<std::string> LogicalLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::string current;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view piece = text.substr(start, end - start);
-    if (piece.ends_with('\r')) piece.remove_suffix(1);
-    if (!current.empty()) {
-      while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t'))
-        piece.remove_prefix(1);
-    }
-    // Long hex data goes on over several lines, each but the last ending in "\".
-    if (piece.ends_with('\\')) {
-      current.append(piece.substr(0, piece.size() - 1));
-      start = end + 1;
-      continue;
-    }
-    current.append(piece);
-    lines.push_back(std::move(current));
-    current.clear();
-    start = end + 1;
+// The lines of the text one by one, as logical lines: long hex data goes on
+// over several lines, each but the last ending in "\". A continuation line
+// begins with blanks, never with "[", so a key's section starts afresh.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+
+  // The next physical line, without its line end; false at the end.
+  bool NextPhysical(std::string_view& line) {
+    if (start_ > text_.size()) return false;
+    std::size_t end = text_.find('\n', start_);
+    if (end == std::string_view::npos) end = text_.size();
+    line = text_.substr(start_, end - start_);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    start_ = end + 1;
+    return true;
   }
-  return lines;
+
+  // Passes over the lines up to the next key's section.
+  void SkipToNextSection() {
+    if (start_ > text_.size()) return;
+    const std::size_t found = text_.find("\n[", start_ == 0 ? 0 : start_ - 1);
+    start_ = found == std::string_view::npos ? text_.size() + 1 : found + 1;
+  }
+
+  // The logical line that `first` begins.
+  std::string Complete(std::string_view first) {
+    std::string line;
+    std::string_view piece = first;
+    while (piece.ends_with('\\')) {
+      line.append(piece.substr(0, piece.size() - 1));
+      if (!NextPhysical(piece)) return line;
+      while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t')) {
+        piece.remove_prefix(1);
+      }
+    }
+    line.append(piece);
+    return line;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t start_ = 0;
+};
+
+// The key's path in a section line, "\\" standing for one separator, up to
+// the closing bracket; false when it does not close.
+bool SectionPath(std::string_view line, std::string& path) {
+  std::size_t at = 1;
+  while (at < line.size()) {
+    const char c = line[at++];
+    if (c == ']') return true;
+    if (c == '\\' && at < line.size() && line[at] == '\\') ++at;
+    path += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return false;
 }
+
+enum class Relation : std::uint8_t { None, Same, Below, OnTheWay };
+
+// How the key of a section line stands to a lower-case path, compared as the
+// line is read, so that the many unrelated keys cost a few bytes each: the
+// same key, a key below it, a key on the way to it, or none of these.
+Relation SectionRelation(std::string_view line, std::string_view path) {
+  std::size_t at = 1;
+  std::size_t matched = 0;
+  while (at < line.size()) {
+    char c = line[at++];
+    if (c == ']') {
+      if (matched == path.size()) return Relation::Same;
+      return path[matched] == '\\' ? Relation::OnTheWay : Relation::None;
+    }
+    if (c == '\\' && at < line.size() && line[at] == '\\') ++at;
+    if (matched == path.size()) return c == '\\' ? Relation::Below : Relation::None;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != path[matched++]) return Relation::None;
+  }
+  return Relation::None;  // the line does not close
+}
+
+// Registry links name their target from the root of all keys; the part
+// that names the machine's root is what this file's paths leave out.
+constexpr std::string_view kMachineRoot = "\\registry\\machine\\";
 
 }  // namespace
 
@@ -194,37 +250,96 @@ std::string LowerCase(std::string_view text) {
   return lower;
 }
 
-RegistryFile ParseRegistryFile(std::string_view text) {
+RegistryFile ParseRegistryFile(std::string_view text,
+                               const std::function<bool(std::string_view)>& wanted) {
   RegistryFile file;
   std::map<std::string, RegistryValue>* key = nullptr;
-  for (const std::string& line : LogicalLines(text)) {
-    if (line.starts_with("#arch=")) {
-      file.Win64 = line == "#arch=win64";
-      continue;
-    }
-    if (line.starts_with('[')) {
-      // The key's path, "\\" standing for one separator, up to the closing bracket.
-      std::string path;
-      std::size_t at = 1;
-      bool closed = false;
-      while (at < line.size()) {
-        const char c = line[at++];
-        if (c == ']') {
-          closed = true;
-          break;
-        }
-        if (c == '\\' && at < line.size() && line[at] == '\\') ++at;
-        path += c;
+  std::string path;
+  LineReader reader(text);
+  std::string_view physical;
+  while (reader.NextPhysical(physical)) {
+    if (physical.starts_with('[')) {
+      path.clear();
+      key = nullptr;
+      if ((!wanted || wanted(physical)) && SectionPath(physical, path)) {
+        key = &file.Keys[path];
+      } else {
+        reader.SkipToNextSection();
       }
-      key = closed ? &file.Keys[LowerCase(path)] : nullptr;
       continue;
     }
-    if (key == nullptr || line.empty() || line.starts_with(';') || line.starts_with('#')) continue;
+    if (key == nullptr) {
+      if (physical.starts_with("#arch=")) file.Win64 = physical == "#arch=win64";
+      continue;  // outside any key, or in one not wanted
+    }
+    const std::string line = reader.Complete(physical);
+    if (line == "#link") file.Links.insert(path);
+    if (line.empty() || line.starts_with(';') || line.starts_with('#')) continue;
     std::string name;
     RegistryValue value;
     if (ParseValue(line, name, value)) (*key)[LowerCase(name)] = std::move(value);
   }
   return file;
+}
+
+bool IsWin64Registry(std::string_view text) {
+  LineReader reader(text);
+  std::string_view line;
+  while (reader.NextPhysical(line) && !line.starts_with('[')) {
+    if (line.starts_with("#arch=")) return line == "#arch=win64";
+  }
+  return false;
+}
+
+RegistryKeyLookup LookUpRegistryKey(std::string_view text, std::string path) {
+  RegistryKeyLookup found;
+  for (int followed = 0; followed <= kMostLinks; ++followed) {
+    // The key itself, and the keys on its way that may be links.
+    bool exists = path.empty();
+    const RegistryFile file = ParseRegistryFile(text, [&](std::string_view section) {
+      switch (SectionRelation(section, path)) {
+        case Relation::Same:
+          exists = true;
+          return true;
+        case Relation::Below:
+          exists = true;
+          return false;
+        case Relation::OnTheWay:
+          return true;
+        case Relation::None:
+          break;
+      }
+      return false;
+    });
+    // The first link on the way leads elsewhere: what is left of the path
+    // goes on from its target.
+    std::string target;
+    std::size_t linkLength = 0;
+    for (const std::string& link : file.Links) {
+      const auto values = file.Keys.find(link);
+      const auto named = values->second.find("symboliclinkvalue");
+      if (named == values->second.end() || named->second.Type != kRegLink) continue;
+      std::string narrow;
+      const std::string& wide = named->second.Data;
+      for (std::size_t i = 0; i + 1 < wide.size(); i += 2) narrow += wide[i];
+      narrow = LowerCase(narrow);
+      if (!narrow.starts_with(kMachineRoot)) continue;
+      if (linkLength == 0 || link.size() < linkLength) {
+        target = narrow.substr(kMachineRoot.size());
+        linkLength = link.size();
+      }
+    }
+    if (linkLength == 0) {
+      found.Exists = exists;
+      found.Path = path;
+      if (const auto values = file.Keys.find(path); values != file.Keys.end()) {
+        found.Values = values->second;
+      }
+      return found;
+    }
+    path = target + path.substr(linkLength);
+  }
+  return found;  // a loop of links, or too long a chain: no key
 }
 
 }  // namespace tidemark::platform::posix

@@ -1,12 +1,15 @@
 // The Linux stand-in for the registry calls, over Wine's registry files.
 // Each open reads the file afresh, so a key's values are those on disk at
-// the time it was opened. The store is read-only.
+// the time it was opened; it reads only the keys on the way to the one
+// opened, following registry links as Wine does. The store is read-only.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -22,8 +25,8 @@ constexpr DWORD kWriteRights = 0x0002 | 0x0004 | 0x0020 | 0x00040000 | 0x0008000
 
 struct OpenKey {
   HKEY Root;
-  std::string Path;  // lower case, from the root
-  posix::RegistryFile File;
+  std::string Path;  // lower case, from the root, where any links led
+  std::map<std::string, posix::RegistryValue> Values;
 };
 
 bool IsRoot(HKEY key) { return key == HKeyCurrentUser() || key == HKeyLocalMachine(); }
@@ -38,18 +41,35 @@ std::string RegistryFileFor(HKEY root) {
   return prefix + (root == HKeyLocalMachine() ? "/system.reg" : "/user.reg");
 }
 
-posix::RegistryFile Load(HKEY root) {
-  std::ifstream source(RegistryFileFor(root), std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(source)),
-                         std::istreambuf_iterator<char>());
-  return posix::ParseRegistryFile(text);
-}
+// The registry file's text, mapped rather than read: a prefix's system.reg
+// runs to megabytes, of which an open looks at a few keys.
+class MappedText {
+ public:
+  explicit MappedText(const std::string& path) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    struct stat status {};
+    if (fstat(descriptor, &status) == 0 && status.st_size > 0) {
+      void* mapped = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE,
+                          descriptor, 0);
+      if (mapped != MAP_FAILED) {
+        data_ = mapped;
+        size_ = static_cast<std::size_t>(status.st_size);
+      }
+    }
+    close(descriptor);
+  }
+  ~MappedText() {
+    if (data_ != nullptr) munmap(data_, size_);
+  }
+  MappedText(const MappedText&) = delete;
+  MappedText& operator=(const MappedText&) = delete;
+  std::string_view Text() const { return {static_cast<const char*>(data_), size_}; }
 
-bool KeyExists(const posix::RegistryFile& file, const std::string& path) {
-  if (path.empty() || file.Keys.count(path) != 0) return true;
-  const auto below = file.Keys.lower_bound(path + "\\");
-  return below != file.Keys.end() && below->first.starts_with(path + "\\");
-}
+ private:
+  void* data_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -68,13 +88,17 @@ LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD, DWORD desired, HKEY*
   if (root == HKeyLocalMachine() && (desired & kWriteRights) != 0 && geteuid() != 0) {
     return static_cast<LONG>(kErrorAccessDenied);
   }
-  auto opened = std::make_unique<OpenKey>(OpenKey{root, path, Load(root)});
+  const MappedText mapped(RegistryFileFor(root));
+  const std::string_view text = mapped.Text();
   // A 32-bit program in a 64-bit prefix sees HKLM\Software through Wow6432Node.
-  if (root == HKeyLocalMachine() && opened->File.Win64 && path.starts_with("software\\") &&
-      !path.starts_with("software\\wow6432node")) {
-    opened->Path = "software\\wow6432node\\" + path.substr(9);
+  if (root == HKeyLocalMachine() && posix::IsWin64Registry(text) &&
+      path.starts_with("software\\") && !path.starts_with("software\\wow6432node")) {
+    path = "software\\wow6432node\\" + path.substr(9);
   }
-  if (!KeyExists(opened->File, opened->Path)) return static_cast<LONG>(kErrorFileNotFound);
+  posix::RegistryKeyLookup found = posix::LookUpRegistryKey(text, path);
+  if (!found.Exists) return static_cast<LONG>(kErrorFileNotFound);
+  auto opened =
+      std::make_unique<OpenKey>(OpenKey{root, std::move(found.Path), std::move(found.Values)});
   *result = opened.release();
   return 0;
 }
@@ -92,10 +116,8 @@ LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, 
                           DWORD* dataSize) {
   if (key == nullptr || IsRoot(key)) return static_cast<LONG>(kErrorFileNotFound);
   const auto* opened = static_cast<const OpenKey*>(key);
-  const auto values = opened->File.Keys.find(opened->Path);
-  if (values == opened->File.Keys.end()) return static_cast<LONG>(kErrorFileNotFound);
-  const auto value = values->second.find(posix::LowerCase(valueName == nullptr ? "" : valueName));
-  if (value == values->second.end()) return static_cast<LONG>(kErrorFileNotFound);
+  const auto value = opened->Values.find(posix::LowerCase(valueName == nullptr ? "" : valueName));
+  if (value == opened->Values.end()) return static_cast<LONG>(kErrorFileNotFound);
   const std::string& bytes = value->second.Data;
   if (type != nullptr) *type = value->second.Type;
   if (dataSize == nullptr) return data == nullptr ? 0 : static_cast<LONG>(87);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace tidemark::platform::posix {
@@ -73,6 +74,61 @@ TEST(RegistryFile, MalformedTextIsPassedOver) {
   }
   const RegistryFile file = ParseRegistryFile("[K]\n\"good\"=\"1\"\ngarbage\n\"also\"=\"2\"\n");
   EXPECT_EQ(file.Keys.at("k").size(), 2u);
+}
+
+// A registry link as Wine writes one: "#link", then the target from the
+// root of all keys, in UTF-16.
+std::string Link(const std::string& from, const std::string& target) {
+  std::string hex;
+  for (char c : target) {
+    char pair[8];
+    std::snprintf(pair, sizeof pair, "%02x,00,", static_cast<unsigned char>(c));
+    hex += pair;
+  }
+  hex.pop_back();
+  return "[" + from + "] 1700000000\n#time=1d0\n#link\n\"SymbolicLinkValue\"=hex(6):" + hex +
+         "\n\n";
+}
+
+TEST(RegistryFile, KeysAreLookedUpThroughRegistryLinks) {
+  const std::string text =
+      "WINE REGISTRY Version 2\n\n#arch=win64\n\n"
+      "[Software\\\\Real\\\\Tool] 1700000000\n@=\"real\"\n\n"
+      "[Software\\\\Real\\\\Parent\\\\Child] 1700000000\n@=\"child\"\n\n" +
+      Link("Software\\\\Wow6432Node\\\\Real", "\\Registry\\Machine\\Software\\Real") +
+      Link("Software\\\\Chain", "\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\Real") +
+      Link("Software\\\\LoopA", "\\Registry\\Machine\\Software\\LoopB") +
+      Link("Software\\\\LoopB", "\\Registry\\Machine\\Software\\LoopA") +
+      Link("Software\\\\User", "\\Registry\\User\\S-1-5-21\\Software\\Real");
+  EXPECT_TRUE(IsWin64Registry(text));
+  struct Case {
+    const char* path;
+    bool exists;
+    const char* resolved;
+    const char* value;  // the default value; "" for none
+  };
+  const Case cases[] = {
+      {"software\\real\\tool", true, "software\\real\\tool", "real"},
+      {"software\\wow6432node\\real\\tool", true, "software\\real\\tool", "real"},
+      {"software\\chain\\tool", true, "software\\real\\tool", "real"},  // two links
+      {"software\\wow6432node\\real\\parent", true, "software\\real\\parent", ""},
+      {"software\\wow6432node\\real\\parent\\child", true, "software\\real\\parent\\child",
+       "child"},
+      {"software\\wow6432node\\real\\missing", false, "", ""},
+      {"software\\loopa\\tool", false, "", ""},         // a loop leads nowhere
+      {"software\\user", true, "software\\user", ""},   // another root: not followed
+      {"software\\wow6432node\\realm", false, "", ""},  // a prefix is no parent
+  };
+  for (const Case& c : cases) {
+    const RegistryKeyLookup found = LookUpRegistryKey(text, c.path);
+    EXPECT_EQ(found.Exists, c.exists) << c.path;
+    if (!c.exists) continue;
+    EXPECT_EQ(found.Path, c.resolved) << c.path;
+    const auto value = found.Values.find("");
+    EXPECT_EQ(value == found.Values.end() ? "" : value->second.Data.c_str(), std::string(c.value))
+        << c.path;
+  }
+  EXPECT_FALSE(IsWin64Registry("#arch=win32\n[K]\n#arch=win64\n"));
 }
 
 }  // namespace
