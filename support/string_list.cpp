@@ -31,11 +31,13 @@ class BatchBracket {
   TStrings& list_;
 };
 
-// Calls `take` with each line of `bytes`: CR LF, a lone CR and a lone LF each
-// end one line, and a line end at the very end makes no empty last line.
-// Line ends are found with memchr, each search remembered until passed.
+// Calls `take` with each line of `bytes` that ends there: CR LF, a lone CR
+// and a lone LF each end one line. Returns where the unended rest begins
+// (bytes.size() when nothing is left), and tells whether the last line end
+// was a CR at the very end, whose LF may yet follow. Line ends are found with
+// memchr, each search remembered until passed: every byte is looked at once.
 template <typename Take>
-void ForEachLine(std::string_view bytes, Take take) {
+std::size_t ForEachEndedLine(std::string_view bytes, Take take, bool& endsInCarriageReturn) {
   const auto find = [bytes](char byte, std::size_t from) {
     const void* found = std::memchr(bytes.data() + from, byte, bytes.size() - from);
     return found == nullptr
@@ -45,15 +47,30 @@ void ForEachLine(std::string_view bytes, Take take) {
   std::size_t nextCarriageReturn = find(kCarriageReturn, 0);
   std::size_t nextLineFeed = find(kLineFeed, 0);
   std::size_t position = 0;
+  endsInCarriageReturn = false;
   while (position < bytes.size()) {
     if (nextCarriageReturn < position) nextCarriageReturn = find(kCarriageReturn, position);
     if (nextLineFeed < position) nextLineFeed = find(kLineFeed, position);
     const std::size_t end = std::min(nextCarriageReturn, nextLineFeed);
+    if (end == bytes.size()) return position;
     take(bytes.substr(position, end - position));
     position = end;
-    if (position < bytes.size() && bytes[position] == kCarriageReturn) ++position;
+    if (bytes[position] == kCarriageReturn) {
+      ++position;
+      endsInCarriageReturn = position == bytes.size();
+    }
     if (position < bytes.size() && bytes[position] == kLineFeed) ++position;
   }
+  return position;
+}
+
+// The same over a whole text: a last line without a line end is a line too,
+// and a line end at the very end makes no empty last line.
+template <typename Take>
+void ForEachLine(std::string_view bytes, Take take) {
+  bool endsInCarriageReturn = false;
+  const std::size_t rest = ForEachEndedLine(bytes, take, endsInCarriageReturn);
+  if (rest < bytes.size()) take(bytes.substr(rest));
 }
 
 }  // namespace
@@ -105,40 +122,42 @@ void TStrings::LoadLinesFromStream(TStream& stream) {
     throw EReadError(LoadMessage(MessageId::StreamReadError));  // too large to hold
   }
   // Read in pieces and split as it comes, so the file's text is never held
-  // whole beside its lines. Every byte or nothing: the lines replace the
+  // whole beside its lines; the lines' texts are carved out of an arena, not
+  // allocated one by one. Every byte or nothing: the lines replace the
   // list's only once all of them are in.
   constexpr std::int64_t kPieceSize = 1 << 20;
   std::vector<char> piece(
       static_cast<std::size_t>(std::min(std::max<std::int64_t>(remaining, 1), kPieceSize)));
-  std::vector<TextValue> loaded;
-  loaded.reserve(static_cast<std::size_t>(remaining / 32));  // a guess; lines are rarely shorter
-  const auto take = [&loaded](std::string_view line) { loaded.emplace_back(line); };
-  std::string pending;  // the bytes of a line not yet ended
+  TextArena loaded;
+  std::string unended;               // the start of a line that runs on past its piece
+  bool afterCarriageReturn = false;  // the last piece ended in a CR; an LF may follow
+  const auto take = [&](std::string_view line) {
+    loaded.Append(unended, line);
+    unended.clear();
+  };
   while (remaining > 0) {
     const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));
     const std::int32_t received = stream.ReadBytes(piece.data(), wanted);
     if (received <= 0) throw EReadError(LoadMessage(MessageId::StreamReadError));
     remaining -= received;
-    pending.append(piece.data(), static_cast<std::size_t>(received));
-    // Lines up to the last line end are complete; a CR at the very end may
-    // yet be followed by its LF.
-    const std::size_t lastLineFeed = pending.rfind(kLineFeed);
-    std::size_t cut = lastLineFeed == std::string::npos ? 0 : lastLineFeed + 1;
-    const std::size_t lastReturn = pending.rfind(kCarriageReturn);
-    if (lastReturn != std::string::npos && lastReturn + 1 < pending.size()) {
-      cut = std::max(cut, lastReturn + 1);
+    std::string_view bytes(piece.data(), static_cast<std::size_t>(received));
+    if (afterCarriageReturn && bytes.front() == kLineFeed) bytes.remove_prefix(1);
+    const std::size_t rest = ForEachEndedLine(bytes, take, afterCarriageReturn);
+    if (rest < bytes.size()) {
+      // A long line is gathered once, at the size it can still reach.
+      if (unended.empty())
+        unended.reserve(bytes.size() - rest + static_cast<std::size_t>(remaining));
+      unended.append(bytes.substr(rest));
     }
-    ForEachLine(std::string_view(pending).substr(0, cut), take);
-    pending.erase(0, cut);
   }
-  ForEachLine(pending, take);
+  if (!unended.empty()) loaded.Append(unended);
   RemoveAllLines();
   AppendLoadedLines(loaded);
 }
 
-void TStrings::AppendLoadedLines(std::vector<TextValue>& lines) {
-  ReserveLines(static_cast<std::int32_t>(lines.size()));
-  for (const TextValue& line : lines) AppendLine(line);
+void TStrings::AppendLoadedLines(TextArena& lines) {
+  ReserveLines(lines.Count());
+  lines.TakeAll([this](TextValue&& line) { AppendLine(line); });
 }
 
 void TStrings::SaveLinesToFile(const TextValue& path) {
@@ -225,12 +244,14 @@ void TStringList::RemoveAllLines() {
   SignalChanged();
 }
 
-void TStringList::AppendLoadedLines(std::vector<TextValue>& lines) {
+void TStringList::AppendLoadedLines(TextArena& lines) {
   // Moved in, not shared: a file's lines need no signal each, nor a touch of
   // each line's block.
   SignalChanging();
-  ReserveLines(static_cast<std::int32_t>(lines.size()));
-  for (TextValue& line : lines) Entries[EntryCount++] = TStringItem{std::move(line), nullptr};
+  ReserveLines(lines.Count());
+  lines.TakeAll([this](TextValue&& line) {
+    Entries[EntryCount++] = TStringItem{std::move(line), nullptr};
+  });
   SignalChanged();
 }
 

@@ -48,8 +48,8 @@ class TStrings : public TPersistent {
 
   // Room for `count` more lines, when a caller knows how many are coming.
   virtual void ReserveLines(std::int32_t count);
-  // Appends the lines a load read, in order; the vector may be emptied.
-  virtual void AppendLoadedLines(std::vector<TextValue>& lines);
+  // Appends the lines a load read, in order, taking them from the arena.
+  virtual void AppendLoadedLines(TextArena& lines);
 };
 
 struct TStringItem {
@@ -80,7 +80,7 @@ class TStringList : public TStrings {
  protected:
   void BatchStateChanged(bool entering) override;
   void ReserveLines(std::int32_t count) override;
-  void AppendLoadedLines(std::vector<TextValue>& lines) override;
+  void AppendLoadedLines(TextArena& lines) override;
 
  private:
   void InsertEntry(std::int32_t index, const TextValue& text);

@@ -1,5 +1,6 @@
 #include "support/text_value.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -7,18 +8,77 @@
 
 namespace tidemark {
 
-// The block's header; the bytes and their zero byte follow it directly.
+namespace {
+
+// Chunks start at multiples of their alignment, and every block in one
+// starts within its first kChunkAlignment bytes: a block finds its chunk by
+// rounding its address down.
+constexpr std::size_t kChunkAlignment = std::size_t{256} * 1024;
+constexpr std::uint32_t kCarvedFlag = 0x80000000u;  // in the length word
+
+}  // namespace
+
+// A block: an 8-byte header (the reference count, then the length, whose
+// top bit marks a block carved from an arena chunk), the bytes and a zero
+// byte. Carved blocks lie end to end at any byte offset, so the header is
+// read and written byte by byte, never through an aligned field.
 struct TextValue::Block {
-  std::int32_t ReferenceCount;
-  std::int32_t Length;
+  static constexpr std::size_t kHeaderSize = 8;
 
-  char* Bytes() noexcept { return reinterpret_cast<char*>(this + 1); }
+  char* Header() noexcept { return reinterpret_cast<char*>(this); }
+  std::int32_t ReferenceCount() noexcept {
+    std::int32_t count = 0;
+    std::memcpy(&count, Header(), sizeof count);
+    return count;
+  }
+  void SetReferenceCount(std::int32_t count) noexcept {
+    std::memcpy(Header(), &count, sizeof count);
+  }
+  std::uint32_t LengthWord() noexcept {
+    std::uint32_t word = 0;
+    std::memcpy(&word, Header() + 4, sizeof word);
+    return word;
+  }
+  std::int32_t Length() noexcept { return static_cast<std::int32_t>(LengthWord() & ~kCarvedFlag); }
+  bool IsCarved() noexcept { return (LengthWord() & kCarvedFlag) != 0; }
+  char* Bytes() noexcept { return Header() + kHeaderSize; }
 
-  static Block* Allocate(std::int32_t length) {
-    void* memory = ::operator new(sizeof(Block) + static_cast<std::size_t>(length) + 1);
-    auto* block = ::new (memory) Block{1, length};
+  // Writes a header for `length` bytes at `memory`, the zero byte after them.
+  static Block* Make(void* memory, std::int32_t length, bool carved) noexcept {
+    auto* block = ::new (memory) Block;
+    block->SetReferenceCount(1);
+    const std::uint32_t word = static_cast<std::uint32_t>(length) | (carved ? kCarvedFlag : 0);
+    std::memcpy(block->Header() + 4, &word, sizeof word);
     block->Bytes()[length] = '\0';
     return block;
+  }
+
+  static Block* Allocate(std::int32_t length) {
+    return Make(::operator new(kHeaderSize + static_cast<std::size_t>(length) + 1), length, false);
+  }
+};
+
+// A chunk: this header, then blocks end to end. It is freed when the last
+// block carved from it goes, or by its arena when no text took any.
+struct TextArena::Chunk {
+  std::int64_t LiveBlocks = 0;
+  std::size_t Size = 0;  // in all, this header included
+  std::size_t Used = sizeof(Chunk);
+  Chunk* Next = nullptr;
+
+  static Chunk* Allocate(std::size_t size) {
+    void* memory = ::operator new (size, std::align_val_t{kChunkAlignment});
+    auto* chunk = ::new (memory) Chunk;
+    chunk->Size = size;
+    return chunk;
+  }
+  static void Free(Chunk* chunk) noexcept {
+    chunk->~Chunk();
+    ::operator delete (chunk, std::align_val_t{kChunkAlignment});
+  }
+  static Chunk* Of(const void* block) noexcept {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(block) &
+                                    ~(std::uintptr_t{kChunkAlignment} - 1));
   }
 };
 
@@ -51,14 +111,14 @@ TextValue TextValue::OfLength(std::int32_t length, bool zeroed) {
 }
 
 TextValue::TextValue(const TextValue& other) noexcept : block_(other.block_) {
-  if (block_ != nullptr) ++block_->ReferenceCount;
+  if (block_ != nullptr) block_->SetReferenceCount(block_->ReferenceCount() + 1);
 }
 
 TextValue::TextValue(TextValue&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
 
 TextValue& TextValue::operator=(const TextValue& other) noexcept {
   if (this == &other) return *this;
-  if (other.block_ != nullptr) ++other.block_->ReferenceCount;
+  if (other.block_ != nullptr) other.block_->SetReferenceCount(other.block_->ReferenceCount() + 1);
   Release();
   block_ = other.block_;
   return *this;
@@ -76,20 +136,28 @@ TextValue& TextValue::operator=(TextValue&& other) noexcept {
 TextValue::~TextValue() { Release(); }
 
 void TextValue::Release() noexcept {
-  if (block_ != nullptr && --block_->ReferenceCount == 0) ::operator delete(block_);
+  if (block_ == nullptr) return;
+  const std::int32_t count = block_->ReferenceCount() - 1;
+  if (count > 0) {
+    block_->SetReferenceCount(count);
+  } else if (!block_->IsCarved()) {
+    ::operator delete(block_);
+  } else if (TextArena::Chunk* chunk = TextArena::Chunk::Of(block_); --chunk->LiveBlocks == 0) {
+    TextArena::Chunk::Free(chunk);
+  }
   block_ = nullptr;
 }
 
-std::int32_t TextValue::Length() const noexcept { return block_ == nullptr ? 0 : block_->Length; }
+std::int32_t TextValue::Length() const noexcept { return block_ == nullptr ? 0 : block_->Length(); }
 
 const char* TextValue::Bytes() const noexcept { return block_ == nullptr ? "" : block_->Bytes(); }
 
 char* TextValue::MutableBytes() {
   if (block_ == nullptr) return nullptr;
-  if (block_->ReferenceCount > 1) {
-    Block* own = Block::Allocate(block_->Length);
-    std::memcpy(own->Bytes(), block_->Bytes(), static_cast<std::size_t>(block_->Length));
-    --block_->ReferenceCount;
+  if (block_->ReferenceCount() > 1) {
+    Block* own = Block::Allocate(block_->Length());
+    std::memcpy(own->Bytes(), block_->Bytes(), static_cast<std::size_t>(block_->Length()));
+    block_->SetReferenceCount(block_->ReferenceCount() - 1);
     block_ = own;
   }
   return block_->Bytes();
@@ -101,7 +169,7 @@ TextValue TextValue::Left(std::int32_t count) const {
 }
 
 std::int32_t TextValue::ShareCount() const noexcept {
-  return block_ == nullptr ? 0 : block_->ReferenceCount;
+  return block_ == nullptr ? 0 : block_->ReferenceCount();
 }
 
 bool operator==(const TextValue& left, const TextValue& right) noexcept {
@@ -116,11 +184,75 @@ TextValue operator+(const TextValue& left, const TextValue& right) {
   if (length > std::numeric_limits<std::int32_t>::max()) {
     throw std::length_error("text value longer than 2 GiB");
   }
-  TextValue sum = TextValue::OfLength(static_cast<std::int32_t>(length), false);
-  char* bytes = sum.MutableBytes();
+  TextValue sum(TextValue::Block::Allocate(static_cast<std::int32_t>(length)), TextValue::Adopt{});
+  char* bytes = sum.block_->Bytes();
   std::memcpy(bytes, left.Bytes(), static_cast<std::size_t>(left.Length()));
   std::memcpy(bytes + left.Length(), right.Bytes(), static_cast<std::size_t>(right.Length()));
   return sum;
+}
+
+// --- TextArena --------------------------------------------------------------
+
+TextArena::~TextArena() {
+  while (first_ != nullptr) {
+    Chunk* next = first_->Next;
+    Chunk::Free(first_);
+    first_ = next;
+  }
+}
+
+// Room for `size` bytes at the end of the last chunk, or of a new one: one of
+// the usual size, or of its own for a text longer than that holds.
+char* TextArena::Room(std::size_t size) {
+  if (last_ == nullptr || last_->Size - last_->Used < size) {
+    Chunk* chunk = Chunk::Allocate(std::max(kChunkAlignment, sizeof(Chunk) + size));
+    (last_ == nullptr ? first_ : last_->Next) = chunk;
+    last_ = chunk;
+  }
+  char* room = reinterpret_cast<char*>(last_) + last_->Used;
+  last_->Used += size;
+  return room;
+}
+
+void TextArena::Append(std::string_view head, std::string_view tail) {
+  const std::size_t length = head.size() + tail.size();
+  if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
+      count_ == std::numeric_limits<std::int32_t>::max()) {
+    throw std::length_error("text value longer than 2 GiB");
+  }
+  // An empty text has no block: a bare header of length 0 keeps its place.
+  using Block = TextValue::Block;
+  const std::size_t size = Block::kHeaderSize + (length == 0 ? 0 : length + 1);
+  char* room = Room(size);
+  if (length == 0) {
+    std::memset(room, 0, Block::kHeaderSize);
+  } else {
+    Block* block = Block::Make(room, static_cast<std::int32_t>(length), true);
+    // (An empty view may hold a null pointer, which memcpy may not be given.)
+    if (!head.empty()) std::memcpy(block->Bytes(), head.data(), head.size());
+    if (!tail.empty()) std::memcpy(block->Bytes() + head.size(), tail.data(), tail.size());
+    ++last_->LiveBlocks;
+  }
+  ++count_;
+}
+
+void TextArena::TakeAll(const std::function<void(TextValue&&)>& take) {
+  while (first_ != nullptr) {
+    Chunk* chunk = first_;
+    first_ = chunk->Next;
+    if (first_ == nullptr) last_ = nullptr;
+    const bool taken = chunk->LiveBlocks > 0;  // then its texts free it
+    std::size_t offset = sizeof(Chunk);
+    while (offset < chunk->Used) {
+      auto* block = reinterpret_cast<TextValue::Block*>(reinterpret_cast<char*>(chunk) + offset);
+      const std::int32_t length = block->Length();
+      take(length == 0 ? TextValue() : TextValue(block, TextValue::Adopt{}));
+      offset +=
+          TextValue::Block::kHeaderSize + (length == 0 ? 0 : static_cast<std::size_t>(length) + 1);
+    }
+    if (!taken) Chunk::Free(chunk);
+  }
+  count_ = 0;
 }
 
 std::int32_t PositionOf(const TextValue& pattern, const TextValue& text) noexcept {

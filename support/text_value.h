@@ -3,13 +3,19 @@
 // reference count, the length, the bytes and one zero byte after them, so a
 // text can be handed to the platform as it stands. The empty text has no
 // block. Copies share the block; a change first makes the block the caller's
-// own (copy on change), so no other holder ever sees it.
+// own (copy on change), so no other holder ever sees it. A block is either
+// allocated on its own or carved, with many others, out of a chunk of a
+// TextArena; the chunk lives as long as any of its blocks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace tidemark {
+
+class TextArena;
 
 class TextValue {
  public:
@@ -52,10 +58,40 @@ class TextValue {
   friend TextValue operator+(const TextValue& left, const TextValue& right);
 
  private:
+  friend class TextArena;
   struct Block;
+  struct Adopt {};
+  TextValue(Block* adopted, Adopt) noexcept : block_(adopted) {}
   void Release() noexcept;
 
   Block* block_ = nullptr;
+};
+
+// Makes the texts of many lines, as a file's load does, without one
+// allocation each: their blocks are carved one after another out of large
+// chunks. The texts come out once all are in; until then, and for whatever
+// is not taken, the arena owns the chunks and frees them when it goes.
+class TextArena {
+ public:
+  TextArena() = default;
+  ~TextArena();
+  TextArena(const TextArena&) = delete;
+  TextArena& operator=(const TextArena&) = delete;
+
+  // The next text: `head` followed by `tail` (a line read in two parts).
+  void Append(std::string_view head, std::string_view tail = {});
+  std::int32_t Count() const noexcept { return count_; }
+  // Hands every text to `take`, in order, and leaves the arena empty.
+  void TakeAll(const std::function<void(TextValue&&)>& take);
+
+ private:
+  friend class TextValue;  // a carved block's release finds its chunk
+  struct Chunk;
+  char* Room(std::size_t size);
+
+  Chunk* first_ = nullptr;
+  Chunk* last_ = nullptr;
+  std::int32_t count_ = 0;
 };
 
 // The 1-based position of the first occurrence of `pattern` in `text`; 0 when

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace tidemark::platform::posix {
 
@@ -337,7 +338,8 @@ RegistryKeyLookup LookUpRegistryKey(std::string_view text, std::string path) {
       }
       return found;
     }
-    path = target + path.substr(linkLength);
+    target.append(path, linkLength);
+    path = std::move(target);
   }
   return found;  // a loop of links, or too long a chain: no key
 }

@@ -39,27 +39,35 @@ std::string ReadBytes(const std::string& path) {
 
 using namespace std::string_literals;
 
+struct SplitCase {
+  std::string text;
+  Lines lines;
+};
+
+const SplitCase kSplitCases[] = {
+    {"", {}},
+    {"a", {"a"}},
+    {"a\r\n", {"a"}},
+    {"a\r\n\r\n", {"a", ""}},
+    {"\r\n", {""}},
+    {"a\rb\rc", {"a", "b", "c"}},
+    {"a\nb\nc\n", {"a", "b", "c"}},
+    {"a\n\rb", {"a", "", "b"}},
+    {"a\r\rb", {"a", "", "b"}},
+    {"a\0b\r\nc"s, {"a\0b"s, "c"}},  // a zero byte is kept inside its line
+    {"\0"s, {"\0"s}},
+    {"\r\n\r\n", {"", ""}},
+    {"\x95\x5c\r\n\x83\x0d", {"\x95\x5c", "\x83"}},  // bytes, not characters
+    {"ab\r\ncd\n\ref\r\rgh\r", {"ab", "cd", "", "ef", "", "gh"}},
+    {"\r", {""}},
+    {"\n\n\r", {"", "", ""}},
+    {"x\r\r\n\n", {"x", "", ""}},
+    {std::string(5000, 'w') + "\r\n" + std::string(3000, 'v'),
+     {std::string(5000, 'w'), std::string(3000, 'v')}},
+};
+
 TEST(StringList, TextSplitsIntoLinesAtCrLfCrAndLf) {
-  struct Case {
-    std::string text;
-    Lines lines;
-  };
-  const Case cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\n", {"a"}},
-      {"a\r\n\r\n", {"a", ""}},
-      {"\r\n", {""}},
-      {"a\rb\rc", {"a", "b", "c"}},
-      {"a\nb\nc\n", {"a", "b", "c"}},
-      {"a\n\rb", {"a", "", "b"}},
-      {"a\r\rb", {"a", "", "b"}},
-      {"a\0b\r\nc"s, {"a\0b"s, "c"}},  // a zero byte is kept inside its line
-      {"\0"s, {"\0"s}},
-      {"\r\n\r\n", {"", ""}},
-      {"\x95\x5c\r\n\x83\x0d", {"\x95\x5c", "\x83"}},  // bytes, not characters
-  };
-  for (const Case& c : cases) {
+  for (const SplitCase& c : kSplitCases) {
     TStringList list;
     list.AppendLine("stale");
     list.SplitTextIntoLines(TextValue(c.text));
@@ -211,6 +219,54 @@ TEST(StringList, LoadTakesEveryByteOrNothing) {
       EXPECT_EQ(LinesOf(list), Lines{"kept"});
     }
   }
+}
+
+// A file comes in pieces: wherever one ends (in a CR LF, between an LF and
+// a CR, after a lone CR, inside a line many pieces long), the lines are those
+// of the whole text.
+TEST(StringList, LoadsSplitAsTheWholeTextWhereverThePiecesEnd) {
+  for (const SplitCase& c : kSplitCases) {
+    for (const std::int32_t piece : {1, 2, 3, 7, 1000, 1 << 20}) {
+      TStringList list;
+      list.AppendLine("stale");
+      ScriptedStream stream(c.text, static_cast<std::int64_t>(c.text.size()), piece);
+      list.LoadLinesFromStream(stream);
+      EXPECT_EQ(LinesOf(list), c.lines)
+          << ::testing::PrintToString(c.text) << " in pieces of " << piece;
+    }
+  }
+}
+
+// Loaded lines share the load's blocks, yet each text stands alone: it
+// outlives the list, and a change to one touches no other.
+TEST(StringList, LoadedLinesOutliveTheirList) {
+  std::string text;
+  for (int i = 0; i < 50000; ++i) text += "Line" + std::to_string(i) + "\r\n";
+  text += std::string(3 << 20, 'L');  // a line of its own size, past any piece
+  std::vector<TextValue> kept;
+  {
+    TStringList list;
+    ScriptedStream stream(text, static_cast<std::int64_t>(text.size()), 1 << 20);
+    list.LoadLinesFromStream(stream);
+    ASSERT_EQ(list.LineCount(), 50001);
+    for (const std::int32_t index : {0, 1, 777, 49999, 50000}) kept.push_back(list.LineAt(index));
+    kept.push_back(list.LineAt(777));
+    list.ReplaceLine(1, "replaced");
+  }
+  EXPECT_EQ(kept[0].View(), "Line0");
+  EXPECT_EQ(kept[1].View(), "Line1");
+  EXPECT_EQ(kept[3].View(), "Line49999");
+  EXPECT_EQ(kept[4].View(), std::string(3 << 20, 'L'));
+  EXPECT_EQ(kept[2].ShareCount(), 2);
+  kept[2].MutableBytes()[0] = 'l';
+  EXPECT_EQ(kept[2].View(), "line777");
+  EXPECT_EQ(kept[5].View(), "Line777");
+  EXPECT_EQ(kept[5].ShareCount(), 1);
+  kept[0].MutableBytes()[0] = 'X';  // the only holder changes its block in place
+  EXPECT_EQ(kept[0].View(), "Xine0");
+  EXPECT_EQ(kept[1].View(), "Line1");
+  kept.erase(kept.begin(), kept.begin() + 3);  // blocks go in any order
+  EXPECT_EQ(kept[0].View(), "Line49999");
 }
 
 class StringListFiles : public ::testing::Test {
