@@ -11,6 +11,7 @@
 // macros.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tidemark::platform {
@@ -126,6 +127,13 @@ inline constexpr DWORD kMoveFileReplaceExisting = 0x1;
 inline constexpr DWORD kMoveFileWriteThrough = 0x8;
 inline constexpr UINT kCpAcp = 0;
 
+// VirtualAlloc and VirtualFree arguments.
+inline constexpr DWORD kMemCommit = 0x1000;
+inline constexpr DWORD kMemReserve = 0x2000;
+inline constexpr DWORD kMemRelease = 0x8000;
+inline constexpr DWORD kPageNoAccess = 0x01;
+inline constexpr DWORD kPageReadWrite = 0x04;
+
 // GetLocaleInfoA and GetCalendarInfoA queries.
 inline constexpr DWORD kLocaleDayName1 = 0x2A;          // Monday; 0x30 is Sunday
 inline constexpr DWORD kLocaleAbbrevDayName1 = 0x31;    // Monday; 0x37 is Sunday
@@ -192,6 +200,14 @@ int GetSystemMetrics(int index);
 BOOL GetCPInfo(UINT codePage, CPINFO* cpInfo);
 LCID GetSystemDefaultLCID();
 LANGID GetSystemDefaultLangID();
+
+// Memory in large regions (kernel32), for the chunks that a file's lines are
+// carved from: reserved as address space, then committed where it is used.
+// The POSIX stand-in maps a reservation without access and backs a committed
+// part of 2 MiB or more with transparent huge pages, so that a large file's
+// lines cost few page faults.
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
 
 // Process and timing (kernel32).
 DWORD GetCurrentProcessId();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "support/errors.h"
 #include "support/file_replace.h"
+#include "support/large_memory.h"
 #include "support/messages.h"
 
 namespace tidemark {
@@ -17,6 +19,8 @@ namespace tidemark {
 namespace {
 
 constexpr char kCarriageReturn = '\r';
+// Entry arrays from this size on come from a memory region of their own.
+constexpr std::size_t kRegionArrayBytes = std::size_t{1} << 20;
 constexpr char kLineFeed = '\n';
 
 // Ends the batch on every way out, errors included.
@@ -126,14 +130,17 @@ void TStrings::LoadLinesFromStream(TStream& stream) {
   // allocated one by one. Every byte or nothing: the lines replace the
   // list's only once all of them are in.
   constexpr std::int64_t kPieceSize = 1 << 20;
+  constexpr std::size_t kLineRoom = 4096;  // for the rest of a line cut by a piece's end
   std::vector<char> piece(
       static_cast<std::size_t>(std::min(std::max<std::int64_t>(remaining, 1), kPieceSize)));
   TextArena loaded;
-  std::string unended;               // the start of a line that runs on past its piece
+  // A block costs its line end and 7 bytes more: a guess at 32-byte lines.
+  loaded.Expect(static_cast<std::size_t>(remaining + remaining / 4));
   bool afterCarriageReturn = false;  // the last piece ended in a CR; an LF may follow
-  const auto take = [&](std::string_view line) {
-    loaded.Append(unended, line);
-    unended.clear();
+  const auto take = [&loaded](std::string_view line) {
+    if (!loaded.IsOpen()) loaded.Open(line.size());
+    loaded.Extend(line);
+    loaded.Close();
   };
   while (remaining > 0) {
     const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));
@@ -144,13 +151,18 @@ void TStrings::LoadLinesFromStream(TStream& stream) {
     if (afterCarriageReturn && bytes.front() == kLineFeed) bytes.remove_prefix(1);
     const std::size_t rest = ForEachEndedLine(bytes, take, afterCarriageReturn);
     if (rest < bytes.size()) {
-      // A long line is gathered once, at the size it can still reach.
-      if (unended.empty())
-        unended.reserve(bytes.size() - rest + static_cast<std::size_t>(remaining));
-      unended.append(bytes.substr(rest));
+      // A line that runs on past its piece goes into the arena as it comes.
+      // One that has run through a whole piece is long: it is given room
+      // for the longest it can still grow to, so it never moves again.
+      if (!loaded.IsOpen()) {
+        loaded.Open(bytes.size() - rest + kLineRoom);
+      } else if (rest == 0) {
+        loaded.Reserve(loaded.OpenLength() + bytes.size() + static_cast<std::size_t>(remaining));
+      }
+      loaded.Extend(bytes.substr(rest));
     }
   }
-  if (!unended.empty()) loaded.Append(unended);
+  if (loaded.IsOpen()) loaded.Close();
   RemoveAllLines();
   AppendLoadedLines(loaded);
 }
@@ -273,11 +285,26 @@ void TStringList::ReserveLines(std::int32_t count) {
   if (EntryCount + count > EntryCapacity) SetEntryCapacity(EntryCount + count);
 }
 
+void EntryArrayDeleter::operator()(TStringItem* items) const noexcept {
+  std::destroy_n(items, Count);
+  if (Count * sizeof(TStringItem) >= kRegionArrayBytes) {
+    FreeRegion(items);
+  } else {
+    ::operator delete(items);
+  }
+}
+
 void TStringList::SetEntryCapacity(std::int32_t count) {
   if (count == 0) {
     Entries.reset();
   } else {
-    auto resized = std::make_unique<TStringItem[]>(static_cast<std::size_t>(count));
+    const auto size = static_cast<std::size_t>(count);
+    const std::size_t bytes = size * sizeof(TStringItem);
+    void* memory = bytes >= kRegionArrayBytes ? AllocateRegion(bytes, alignof(std::max_align_t))
+                                              : ::operator new(bytes);
+    auto* items = static_cast<TStringItem*>(memory);
+    std::uninitialized_value_construct_n(items, size);
+    std::unique_ptr<TStringItem[], EntryArrayDeleter> resized(items, EntryArrayDeleter{size});
     for (std::int32_t i = 0; i < EntryCount; ++i) resized[i] = std::move(Entries[i]);
     Entries = std::move(resized);
   }

@@ -57,6 +57,12 @@ struct TStringItem {
   void* LinkedObject = nullptr;  // carried, never owned
 };
 
+// Frees a string list's entries: the heap's, or a region's when large.
+struct EntryArrayDeleter {
+  std::size_t Count = 0;
+  void operator()(TStringItem* items) const noexcept;
+};
+
 using TNotifyEvent = std::function<void(TObject& sender)>;
 
 class TStringList : public TStrings {
@@ -90,7 +96,8 @@ class TStringList : public TStrings {
   void SignalChanged();
   void CheckIndex(std::int32_t index) const;
 
-  std::unique_ptr<TStringItem[]> Entries;
+  // The entries; a large list's come from a memory region of their own.
+  std::unique_ptr<TStringItem[], EntryArrayDeleter> Entries;
   std::int32_t EntryCount = 0;
   std::int32_t EntryCapacity = 0;
   bool KeepSorted = false;  // this program never sorts

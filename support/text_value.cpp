@@ -6,15 +6,21 @@
 #include <new>
 #include <stdexcept>
 
+#include "support/large_memory.h"
+
 namespace tidemark {
 
 namespace {
 
 // Chunks start at multiples of their alignment, and every block in one
 // starts within its first kChunkAlignment bytes: a block finds its chunk by
-// rounding its address down.
-constexpr std::size_t kChunkAlignment = std::size_t{256} * 1024;
+// rounding its address down. A chunk is at most that size, unless it holds
+// one text longer than that alone.
+constexpr std::size_t kChunkAlignment = std::size_t{2} << 20;
+constexpr std::size_t kSmallestChunk = std::size_t{64} << 10;
 constexpr std::uint32_t kCarvedFlag = 0x80000000u;  // in the length word
+
+std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
 
 }  // namespace
 
@@ -67,14 +73,13 @@ struct TextArena::Chunk {
   Chunk* Next = nullptr;
 
   static Chunk* Allocate(std::size_t size) {
-    void* memory = ::operator new (size, std::align_val_t{kChunkAlignment});
-    auto* chunk = ::new (memory) Chunk;
+    auto* chunk = ::new (AllocateRegion(size, kChunkAlignment)) Chunk;
     chunk->Size = size;
     return chunk;
   }
   static void Free(Chunk* chunk) noexcept {
     chunk->~Chunk();
-    ::operator delete (chunk, std::align_val_t{kChunkAlignment});
+    FreeRegion(chunk);
   }
   static Chunk* Of(const void* block) noexcept {
     return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(block) &
@@ -205,34 +210,70 @@ TextArena::~TextArena() {
 // the usual size, or of its own for a text longer than that holds.
 char* TextArena::Room(std::size_t size) {
   if (last_ == nullptr || last_->Size - last_->Used < size) {
-    Chunk* chunk = Chunk::Allocate(std::max(kChunkAlignment, sizeof(Chunk) + size));
+    // The first chunk no larger than the texts expected need: a small file
+    // takes little memory.
+    const std::size_t wanted = last_ == nullptr ? std::min(kChunkAlignment, expected_) : 0;
+    Chunk* chunk = Chunk::Allocate(
+        std::max({RoundUp(sizeof(Chunk) + size, kSmallestChunk), RoundUp(wanted, kSmallestChunk),
+                  last_ == nullptr ? kSmallestChunk : kChunkAlignment}));
     (last_ == nullptr ? first_ : last_->Next) = chunk;
     last_ = chunk;
   }
-  char* room = reinterpret_cast<char*>(last_) + last_->Used;
-  last_->Used += size;
-  return room;
+  return reinterpret_cast<char*>(last_) + last_->Used;
 }
 
-void TextArena::Append(std::string_view head, std::string_view tail) {
-  const std::size_t length = head.size() + tail.size();
-  if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
-      count_ == std::numeric_limits<std::int32_t>::max()) {
+void TextArena::Append(std::string_view bytes) {
+  Open(bytes.size());
+  Extend(bytes);
+  Close();
+}
+
+void TextArena::Open(std::size_t most) {
+  open_ = nullptr;
+  openLength_ = 0;
+  Reserve(most);
+}
+
+void TextArena::Reserve(std::size_t most) {
+  if (open_ != nullptr && most <= openMost_) return;
+  if (most > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::length_error("text value longer than 2 GiB");
   }
-  // An empty text has no block: a bare header of length 0 keeps its place.
+  // The open text lies past the last chunk's used part: where there is room
+  // enough it stays; otherwise what it has moves to a chunk with room.
+  char* room = Room(TextValue::Block::kHeaderSize + most + 1);
+  if (open_ != nullptr && room != open_ && openLength_ > 0) {
+    std::memcpy(room + TextValue::Block::kHeaderSize, open_ + TextValue::Block::kHeaderSize,
+                openLength_);
+  }
+  open_ = room;
+  openMost_ = most;
+}
+
+void TextArena::Extend(std::string_view bytes) {
+  if (bytes.empty()) return;  // (its pointer may be null, which memcpy may not be given)
+  if (bytes.size() > openMost_ - openLength_) {
+    Reserve(std::max(openLength_ + bytes.size(), 2 * openMost_));
+  }
+  std::memcpy(open_ + TextValue::Block::kHeaderSize + openLength_, bytes.data(), bytes.size());
+  openLength_ += bytes.size();
+}
+
+void TextArena::Close() {
+  if (count_ == std::numeric_limits<std::int32_t>::max()) {
+    throw std::length_error("more than 2^31 texts");
+  }
   using Block = TextValue::Block;
-  const std::size_t size = Block::kHeaderSize + (length == 0 ? 0 : length + 1);
-  char* room = Room(size);
-  if (length == 0) {
-    std::memset(room, 0, Block::kHeaderSize);
+  if (openLength_ == 0) {
+    // An empty text has no block: a bare header of length 0 keeps its place.
+    std::memset(open_, 0, Block::kHeaderSize);
+    last_->Used += Block::kHeaderSize;
   } else {
-    Block* block = Block::Make(room, static_cast<std::int32_t>(length), true);
-    // (An empty view may hold a null pointer, which memcpy may not be given.)
-    if (!head.empty()) std::memcpy(block->Bytes(), head.data(), head.size());
-    if (!tail.empty()) std::memcpy(block->Bytes() + head.size(), tail.data(), tail.size());
+    Block::Make(open_, static_cast<std::int32_t>(openLength_), true);
+    last_->Used += Block::kHeaderSize + openLength_ + 1;
     ++last_->LiveBlocks;
   }
+  open_ = nullptr;
   ++count_;
 }
 

@@ -78,8 +78,19 @@ class TextArena {
   TextArena(const TextArena&) = delete;
   TextArena& operator=(const TextArena&) = delete;
 
-  // The next text: `head` followed by `tail` (a line read in two parts).
-  void Append(std::string_view head, std::string_view tail = {});
+  // How many bytes of texts are coming, about: a hint for the first chunk.
+  void Expect(std::size_t bytes) noexcept { expected_ = bytes; }
+  // The next text.
+  void Append(std::string_view bytes);
+  // The next text, written in parts as they come: Open makes room for
+  // `most` bytes, Reserve for more, Extend adds bytes (making more room when
+  // it needs to), Close ends the text.
+  void Open(std::size_t most);
+  void Reserve(std::size_t most);
+  void Extend(std::string_view bytes);
+  void Close();
+  bool IsOpen() const noexcept { return open_ != nullptr; }
+  std::size_t OpenLength() const noexcept { return openLength_; }
   std::int32_t Count() const noexcept { return count_; }
   // Hands every text to `take`, in order, and leaves the arena empty.
   void TakeAll(const std::function<void(TextValue&&)>& take);
@@ -92,6 +103,10 @@ class TextArena {
   Chunk* first_ = nullptr;
   Chunk* last_ = nullptr;
   std::int32_t count_ = 0;
+  std::size_t expected_ = 0;
+  char* open_ = nullptr;  // where the open text's block begins
+  std::size_t openLength_ = 0;
+  std::size_t openMost_ = 0;
 };
 
 // The 1-based position of the first occurrence of `pattern` in `text`; 0 when

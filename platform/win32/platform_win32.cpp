@@ -114,6 +114,14 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
 
 BOOL os::DeleteFileA(const char* fileName) { return ::DeleteFileA(fileName); }
 
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
+  return ::VirtualAlloc(address, size, allocationType, protect);
+}
+
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
+  return ::VirtualFree(address, size, freeType);
+}
+
 DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }

@@ -64,6 +64,9 @@ const SplitCase kSplitCases[] = {
     {"x\r\r\n\n", {"x", "", ""}},
     {std::string(5000, 'w') + "\r\n" + std::string(3000, 'v'),
      {std::string(5000, 'w'), std::string(3000, 'v')}},
+    // A line that begins just before the end of a 1 MiB piece and runs far into the next.
+    {std::string((1 << 20) - 3, 'a') + "\r\n" + std::string(9000, 'b') + "\n",
+     {std::string((1 << 20) - 3, 'a'), std::string(9000, 'b')}},
 };
 
 TEST(StringList, TextSplitsIntoLinesAtCrLfCrAndLf) {
