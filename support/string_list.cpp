@@ -138,9 +138,12 @@ void TStrings::LoadLinesFromStream(TStream& stream) {
   loaded.Expect(static_cast<std::size_t>(remaining + remaining / 4));
   bool afterCarriageReturn = false;  // the last piece ended in a CR; an LF may follow
   const auto take = [&loaded](std::string_view line) {
-    if (!loaded.IsOpen()) loaded.Open(line.size());
-    loaded.Extend(line);
-    loaded.Close();
+    if (!loaded.IsOpen()) {
+      loaded.Append(line);
+    } else {
+      loaded.Extend(line);
+      loaded.Close();
+    }
   };
   while (remaining > 0) {
     const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));

@@ -19,6 +19,7 @@ namespace {
 constexpr std::size_t kChunkAlignment = std::size_t{2} << 20;
 constexpr std::size_t kSmallestChunk = std::size_t{64} << 10;
 constexpr std::uint32_t kCarvedFlag = 0x80000000u;  // in the length word
+static_assert(~kCarvedFlag == 0x7FFFFFFFu, "TextValue::Length masks the same bit off");
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
 
@@ -153,10 +154,6 @@ void TextValue::Release() noexcept {
   block_ = nullptr;
 }
 
-std::int32_t TextValue::Length() const noexcept { return block_ == nullptr ? 0 : block_->Length(); }
-
-const char* TextValue::Bytes() const noexcept { return block_ == nullptr ? "" : block_->Bytes(); }
-
 char* TextValue::MutableBytes() {
   if (block_ == nullptr) return nullptr;
   if (block_->ReferenceCount() > 1) {
@@ -223,9 +220,23 @@ char* TextArena::Room(std::size_t size) {
 }
 
 void TextArena::Append(std::string_view bytes) {
-  Open(bytes.size());
-  Extend(bytes);
-  Close();
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
+      count_ == std::numeric_limits<std::int32_t>::max()) {
+    throw std::length_error("text value longer than 2 GiB, or more than 2^31 texts");
+  }
+  using Block = TextValue::Block;
+  if (bytes.empty()) {
+    // An empty text has no block: a bare header of length 0 keeps its place.
+    std::memset(Room(Block::kHeaderSize), 0, Block::kHeaderSize);
+    last_->Used += Block::kHeaderSize;
+  } else {
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    Block* block = Block::Make(Room(Block::kHeaderSize + bytes.size() + 1), length, true);
+    std::memcpy(block->Bytes(), bytes.data(), bytes.size());
+    last_->Used += Block::kHeaderSize + bytes.size() + 1;
+    ++last_->LiveBlocks;
+  }
+  ++count_;
 }
 
 void TextArena::Open(std::size_t most) {

@@ -3,13 +3,16 @@
 // reference count, the length, the bytes and one zero byte after them, so a
 // text can be handed to the platform as it stands. The empty text has no
 // block. Copies share the block; a change first makes the block the caller's
-// own (copy on change), so no other holder ever sees it. A block is either
+// own (copy on change), so no other holder ever sees it. The length and the
+// bytes are read inline: a block's 8-byte header holds the reference count,
+// then the length (its top bit a mark of its own). A block is either
 // allocated on its own or carved, with many others, out of a chunk of a
 // TextArena; the chunk lives as long as any of its blocks.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string_view>
 
@@ -36,11 +39,18 @@ class TextValue {
   TextValue& operator=(TextValue&& other) noexcept;
   ~TextValue();
 
-  std::int32_t Length() const noexcept;
+  std::int32_t Length() const noexcept {
+    if (block_ == nullptr) return 0;
+    std::uint32_t word = 0;  // the block's length word (see text_value.cpp)
+    std::memcpy(&word, reinterpret_cast<const char*>(block_) + 4, sizeof word);
+    return static_cast<std::int32_t>(word & 0x7FFFFFFFu);
+  }
   bool IsEmpty() const noexcept { return block_ == nullptr; }
 
   // The bytes followed by their zero byte; "" for the empty text, never null.
-  const char* Bytes() const noexcept;
+  const char* Bytes() const noexcept {
+    return block_ == nullptr ? "" : reinterpret_cast<const char*>(block_) + 8;
+  }
   std::string_view View() const noexcept { return {Bytes(), static_cast<std::size_t>(Length())}; }
   char At(std::int32_t index) const noexcept { return Bytes()[index]; }
 
