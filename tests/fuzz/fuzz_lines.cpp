@@ -9,40 +9,11 @@
 #include <cstring>
 #include <string>
 
+#include "helpers/scripted_stream.h"
 #include "support/string_list.h"
 
-using tidemark::SeekOrigin;
 using tidemark::TextValue;
-using tidemark::TStream;
 using tidemark::TStringList;
-
-namespace {
-
-class PieceStream : public TStream {
- public:
-  PieceStream(const std::string& text, std::int32_t piece) : text_(text), piece_(piece) {}
-  std::int32_t ReadBytes(void* buffer, std::int32_t count) override {
-    const auto left = static_cast<std::int64_t>(text_.size()) - position_;
-    const auto n = static_cast<std::int32_t>(std::min<std::int64_t>({count, piece_, left}));
-    if (n > 0) std::memcpy(buffer, text_.data() + position_, static_cast<std::size_t>(n));
-    position_ += n;
-    return n;
-  }
-  std::int32_t WriteBytes(const void*, std::int32_t) override { return 0; }
-  std::int64_t MoveTo(std::int64_t offset, SeekOrigin origin) override {
-    if (origin == SeekOrigin::FromStart) position_ = offset;
-    if (origin == SeekOrigin::FromCurrent) position_ += offset;
-    if (origin == SeekOrigin::FromEnd) position_ = static_cast<std::int64_t>(text_.size()) + offset;
-    return position_;
-  }
-
- private:
-  const std::string& text_;
-  std::int32_t piece_;
-  std::int64_t position_ = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -64,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(again.LineAt(i) == lines.LineAt(i))) __builtin_trap();
   }
 
-  PieceStream stream(text, size == 0 ? 1 : 1 + data[0] % 16);
+  tidemark::testing::ScriptedStream stream(text, static_cast<std::int64_t>(size),
+                                           size == 0 ? 1 : 1 + data[0] % 16);
   TStringList loaded;
   loaded.LoadLinesFromStream(stream);
   if (loaded.LineCount() != lines.LineCount()) __builtin_trap();

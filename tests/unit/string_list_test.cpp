@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/scripted_stream.h"
 #include "support/errors.h"
 #include "support/messages.h"
 #include "unit/scratch_folder.h"
@@ -38,6 +39,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 using namespace std::string_literals;
+using testing::ScriptedStream;
 
 struct SplitCase {
   std::string text;
@@ -166,35 +168,6 @@ TEST(StringList, ALoadSignalsOnceAndEditsSignalEachTime) {
   EXPECT_EQ(changing, 3);
   EXPECT_EQ(changed, 3);
 }
-
-// A stream whose reads hand out at most `chunk` bytes, and nothing after `available`.
-class ScriptedStream : public TStream {
- public:
-  ScriptedStream(std::string content, std::int64_t available, std::int32_t chunk)
-      : content_(std::move(content)), available_(available), chunk_(chunk) {}
-
-  std::int32_t ReadBytes(void* buffer, std::int32_t count) override {
-    const std::int64_t left = std::max<std::int64_t>(0, available_ - position_);
-    const auto n = static_cast<std::int32_t>(std::min<std::int64_t>({count, chunk_, left}));
-    std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(n));
-    position_ += n;
-    return n;
-  }
-  std::int32_t WriteBytes(const void*, std::int32_t) override { return 0; }
-  std::int64_t MoveTo(std::int64_t offset, SeekOrigin origin) override {
-    if (origin == SeekOrigin::FromStart) position_ = offset;
-    if (origin == SeekOrigin::FromCurrent) position_ += offset;
-    if (origin == SeekOrigin::FromEnd)
-      position_ = static_cast<std::int64_t>(content_.size()) + offset;
-    return position_;
-  }
-
- private:
-  std::string content_;
-  std::int64_t available_;
-  std::int32_t chunk_;
-  std::int64_t position_ = 0;
-};
 
 TEST(StringList, LoadTakesEveryByteOrNothing) {
   const std::string content = "JournalSaveFile=old\r\nWindowMode=on\r\n";
