@@ -56,8 +56,8 @@ alternate() {
   : >"$work/rounds"
   for ((round = 0; round < rounds; round++)); do
     local row=""
-    for spec in "$@"; do
-      local file=${spec%%::*} command=${spec#*::}
+    for run in "$@"; do
+      local file=${run%%::*} command=${run#*::}
       [ "$file" = - ] || cp "$file" "$client/uo.cfg"
       # shellcheck disable=SC2086 # the command's words are split on purpose
       row+="$("$work/run_once" $command) "

@@ -206,7 +206,9 @@ TextArena::~TextArena() {
 // Room for `size` bytes at the end of the last chunk, or of a new one: one of
 // the usual size, or of its own for a text longer than that holds.
 char* TextArena::Room(std::size_t size) {
-  if (last_ == nullptr || last_->Size - last_->Used < size) {
+  // A block must begin within its chunk's first kChunkAlignment bytes, or it
+  // would not find its chunk: after a long text, a new chunk.
+  if (last_ == nullptr || last_->Used >= kChunkAlignment || last_->Size - last_->Used < size) {
     // The first chunk no larger than the texts expected need: a small file
     // takes little memory.
     const std::size_t wanted = last_ == nullptr ? std::min(kChunkAlignment, expected_) : 0;
@@ -293,7 +295,9 @@ void TextArena::TakeAll(const std::function<void(TextValue&&)>& take) {
     Chunk* chunk = first_;
     first_ = chunk->Next;
     if (first_ == nullptr) last_ = nullptr;
-    const bool taken = chunk->LiveBlocks > 0;  // then its texts free it
+    // Held while walked: a text that `take` lets go of at once must not free
+    // the chunk under the walk. A chunk whose texts are all empty goes here.
+    ++chunk->LiveBlocks;
     std::size_t offset = sizeof(Chunk);
     while (offset < chunk->Used) {
       auto* block = reinterpret_cast<TextValue::Block*>(reinterpret_cast<char*>(chunk) + offset);
@@ -302,7 +306,7 @@ void TextArena::TakeAll(const std::function<void(TextValue&&)>& take) {
       offset +=
           TextValue::Block::kHeaderSize + (length == 0 ? 0 : static_cast<std::size_t>(length) + 1);
     }
-    if (!taken) Chunk::Free(chunk);
+    if (--chunk->LiveBlocks == 0) Chunk::Free(chunk);
   }
   count_ = 0;
 }

@@ -218,21 +218,26 @@ TEST(StringList, LoadsSplitAsTheWholeTextWhereverThePiecesEnd) {
 TEST(StringList, LoadedLinesOutliveTheirList) {
   std::string text;
   for (int i = 0; i < 50000; ++i) text += "Line" + std::to_string(i) + "\r\n";
-  text += std::string(3 << 20, 'L');  // a line of its own size, past any piece
+  text += std::string(3 << 20, 'L') + "\r\n";  // a line of its own size, past any piece
+  text += "after\r\nthe long line";
   std::vector<TextValue> kept;
   {
     TStringList list;
     ScriptedStream stream(text, static_cast<std::int64_t>(text.size()), 1 << 20);
     list.LoadLinesFromStream(stream);
-    ASSERT_EQ(list.LineCount(), 50001);
+    ASSERT_EQ(list.LineCount(), 50003);
     for (const std::int32_t index : {0, 1, 777, 49999, 50000}) kept.push_back(list.LineAt(index));
     kept.push_back(list.LineAt(777));
     list.ReplaceLine(1, "replaced");
+    EXPECT_EQ(list.LineAt(50001).View(), "after");
+    EXPECT_EQ(list.LineAt(50002).View(), "the long line");
   }
+  // The lines after the long one are gone with the list, and took nothing of it.
+  EXPECT_EQ(kept[4].View().find_first_not_of('L'), std::string_view::npos);
   EXPECT_EQ(kept[0].View(), "Line0");
   EXPECT_EQ(kept[1].View(), "Line1");
   EXPECT_EQ(kept[3].View(), "Line49999");
-  EXPECT_EQ(kept[4].View(), std::string(3 << 20, 'L'));
+  EXPECT_EQ(kept[4].Length(), 3 << 20);
   EXPECT_EQ(kept[2].ShareCount(), 2);
   kept[2].MutableBytes()[0] = 'l';
   EXPECT_EQ(kept[2].View(), "line777");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tidemark {
 namespace {
@@ -102,6 +103,48 @@ TEST(TextValue, LeftTakesTheLeadingBytes) {
   EXPECT_EQ(path.Left(3).View(), "C:\\");
   EXPECT_TRUE(path.Left(0).IsEmpty());
   EXPECT_EQ(path.Left(99).View(), path.View());
+}
+
+// Texts carved from an arena come out in order, empty ones without a block,
+// and each stands alone: those let go of at once (even every one of a
+// chunk) take nothing from those kept, wherever their chunks end.
+TEST(TextValue, ArenaTextsComeOutInOrderAndStandAlone) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> texts;
+    int keepEvery;  // keep texts whose index is a multiple of this
+  };
+  std::vector<std::string> many;
+  for (int i = 0; i < 200000; ++i) many.push_back(i % 7 == 0 ? "" : "text " + std::to_string(i));
+  const Case cases[] = {
+      {"none", {}, 1},
+      {"only empty texts", {"", "", ""}, 1},
+      {"only empty texts, none kept", {"", ""}, 5},
+      {"many chunks, every third kept", many, 3},
+      {"many chunks, none kept", many, 1 << 30},
+      {"a text longer than a chunk amid short ones",
+       {"a", std::string(5 << 20, 'x'), "b", "", "c"},
+       2},
+  };
+  for (const Case& c : cases) {
+    std::vector<TextValue> kept;
+    {
+      TextArena arena;
+      for (const std::string& text : c.texts) arena.Append(text);
+      EXPECT_EQ(arena.Count(), static_cast<std::int32_t>(c.texts.size())) << c.what;
+      int index = 0;
+      arena.TakeAll([&](TextValue&& text) {
+        EXPECT_EQ(text.IsEmpty(), c.texts[index].empty()) << c.what << " " << index;
+        if (index++ % c.keepEvery == 0) kept.push_back(std::move(text));
+      });
+      EXPECT_EQ(arena.Count(), 0) << c.what;
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      const std::string& expected = c.texts[i * static_cast<std::size_t>(c.keepEvery)];
+      ASSERT_EQ(kept[i].Length(), static_cast<std::int32_t>(expected.size())) << c.what << " " << i;
+      EXPECT_TRUE(kept[i].View() == expected) << c.what << " " << i;
+    }
+  }
 }
 
 }  // namespace
