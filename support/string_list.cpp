@@ -19,8 +19,6 @@ namespace tidemark {
 namespace {
 
 constexpr char kCarriageReturn = '\r';
-// Entry arrays from this size on come from a memory region of their own.
-constexpr std::size_t kRegionArrayBytes = std::size_t{1} << 20;
 constexpr char kLineFeed = '\n';
 
 // Ends the batch on every way out, errors included.
@@ -138,12 +136,9 @@ void TStrings::LoadLinesFromStream(TStream& stream) {
   loaded.Expect(static_cast<std::size_t>(remaining + remaining / 4));
   bool afterCarriageReturn = false;  // the last piece ended in a CR; an LF may follow
   const auto take = [&loaded](std::string_view line) {
-    if (!loaded.IsOpen()) {
-      loaded.Append(line);
-    } else {
-      loaded.Extend(line);
-      loaded.Close();
-    }
+    if (!loaded.IsOpen()) loaded.Open(line.size());
+    loaded.Extend(line);
+    loaded.Close();
   };
   while (remaining > 0) {
     const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));
@@ -290,7 +285,7 @@ void TStringList::ReserveLines(std::int32_t count) {
 
 void EntryArrayDeleter::operator()(TStringItem* items) const noexcept {
   std::destroy_n(items, Count);
-  if (Count * sizeof(TStringItem) >= kRegionArrayBytes) {
+  if (InRegion(Count)) {
     FreeRegion(items);
   } else {
     ::operator delete(items);
@@ -303,8 +298,9 @@ void TStringList::SetEntryCapacity(std::int32_t count) {
   } else {
     const auto size = static_cast<std::size_t>(count);
     const std::size_t bytes = size * sizeof(TStringItem);
-    void* memory = bytes >= kRegionArrayBytes ? AllocateRegion(bytes, alignof(std::max_align_t))
-                                              : ::operator new(bytes);
+    void* memory = EntryArrayDeleter::InRegion(size)
+                       ? AllocateRegion(bytes, alignof(std::max_align_t))
+                       : ::operator new(bytes);
     auto* items = static_cast<TStringItem*>(memory);
     std::uninitialized_value_construct_n(items, size);
     std::unique_ptr<TStringItem[], EntryArrayDeleter> resized(items, EntryArrayDeleter{size});

@@ -59,6 +59,10 @@ struct TStringItem {
 
 // Frees a string list's entries: the heap's, or a region's when large.
 struct EntryArrayDeleter {
+  // Whether an array of `count` entries comes from a region: from 1 MiB on.
+  static bool InRegion(std::size_t count) noexcept {
+    return count * sizeof(TStringItem) >= (std::size_t{1} << 20);
+  }
   std::size_t Count = 0;
   void operator()(TStringItem* items) const noexcept;
 };

@@ -222,23 +222,9 @@ char* TextArena::Room(std::size_t size) {
 }
 
 void TextArena::Append(std::string_view bytes) {
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
-      count_ == std::numeric_limits<std::int32_t>::max()) {
-    throw std::length_error("text value longer than 2 GiB, or more than 2^31 texts");
-  }
-  using Block = TextValue::Block;
-  if (bytes.empty()) {
-    // An empty text has no block: a bare header of length 0 keeps its place.
-    std::memset(Room(Block::kHeaderSize), 0, Block::kHeaderSize);
-    last_->Used += Block::kHeaderSize;
-  } else {
-    const auto length = static_cast<std::int32_t>(bytes.size());
-    Block* block = Block::Make(Room(Block::kHeaderSize + bytes.size() + 1), length, true);
-    std::memcpy(block->Bytes(), bytes.data(), bytes.size());
-    last_->Used += Block::kHeaderSize + bytes.size() + 1;
-    ++last_->LiveBlocks;
-  }
-  ++count_;
+  Open(bytes.size());
+  Extend(bytes);
+  Close();
 }
 
 void TextArena::Open(std::size_t most) {
