@@ -1,6 +1,7 @@
 #include "launcher/client_configuration.h"
 
 #include "support/paths.h"
+#include "support/turn.h"
 
 namespace tidemark {
 
@@ -27,6 +28,9 @@ bool PointJournalAt(TStrings& configLines, const TextValue& journalLine) {
 
 bool UpdateClientConfiguration(const TextValue& programFolder, const TextValue& journalLine,
                                bool& appendNeeded) {
+  // Other copies started at the same time wait here until this one has
+  // saved, then load what it saved.
+  const TTurn turn(programFolder + kConfigurationFile);
   if (!FileIsPresent(programFolder + kConfigurationFile)) return false;
   TStringList configLines;
   configLines.LoadLinesFromFile(programFolder + kConfigurationFile);

@@ -184,6 +184,14 @@ inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
 
+// WaitForSingleObject's answers: the object is this thread's now (an
+// abandoned mutex: its owner ended without releasing it, and it is this
+// thread's all the same), the time ran out, or the wait failed.
+inline constexpr DWORD kWaitObject0 = 0;
+inline constexpr DWORD kWaitAbandoned = 0x80;
+inline constexpr DWORD kWaitTimeout = 0x102;
+inline constexpr DWORD kWaitFailed = 0xFFFFFFFFu;
+
 // Command line and module (kernel32).
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
 const char* GetCommandLineA();
@@ -209,9 +217,8 @@ LANGID GetSystemDefaultLangID();
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
 BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
 
-// Process and timing (kernel32).
+// Process (kernel32).
 DWORD GetCurrentProcessId();
-void Sleep(DWORD milliseconds);
 
 // The registry (advapi32; opening and reading are in the table below). The
 // POSIX stand-in reads the registry that Linux users of Windows programs
@@ -236,7 +243,7 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
-// clock and program starts. `os` holds the system's own (from win32/ or
+// clock and pauses, the turn-taking mutex and program starts. `os` holds the system's own (from win32/ or
 // posix/); the core calls them through the table that Calls() returns, which
 // holds exactly those unless a test has put others in for a while.
 namespace os {
@@ -274,8 +281,18 @@ LONG RegCloseKey(HKEY key);
 // 3, 5, 11...). The POSIX stand-in starts the program named by the command
 // line's first token, quoted or not, without a shell and without waiting.
 UINT WinExec(const char* commandLine, UINT showCommand);
-// The clock.
+// The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
+void Sleep(DWORD milliseconds);
+// A named mutex: copies of the program take turns through it. The POSIX
+// stand-in holds a mutex as an exclusive flock on a file of its own in the
+// temporary folder ($TMPDIR, default /tmp), named after the mutex: the
+// handle is that file's descriptor, so ending the process, however it ends,
+// lets go, as Windows abandons the mutex of a process that ends. It cannot
+// tell an abandoned mutex from a free one, and is not re-entrant.
+HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
 // A message box (user32). The POSIX stand-in writes "caption: text" as a line
 // to standard error and answers as if OK was pressed.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
@@ -302,6 +319,10 @@ struct CallTable {
   decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
   decltype(&os::WinExec) WinExec = &os::WinExec;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
+  decltype(&os::Sleep) Sleep = &os::Sleep;
+  decltype(&os::CreateMutexA) CreateMutexA = &os::CreateMutexA;
+  decltype(&os::WaitForSingleObject) WaitForSingleObject = &os::WaitForSingleObject;
+  decltype(&os::ReleaseMutex) ReleaseMutex = &os::ReleaseMutex;
   decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
 };
 
@@ -359,6 +380,14 @@ inline UINT WinExec(const char* commandLine, UINT showCommand) {
   return Calls().WinExec(commandLine, showCommand);
 }
 inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
+inline void Sleep(DWORD milliseconds) { Calls().Sleep(milliseconds); }
+inline HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name) {
+  return Calls().CreateMutexA(securityAttributes, initialOwner, name);
+}
+inline DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  return Calls().WaitForSingleObject(object, milliseconds);
+}
+inline BOOL ReleaseMutex(HANDLE mutex) { return Calls().ReleaseMutex(mutex); }
 inline int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   return Calls().MessageBoxA(owner, text, caption, type);
 }

@@ -7,6 +7,8 @@
 #include "support/errors.h"
 #include "support/file_stream.h"
 #include "support/messages.h"
+#include "support/refusals.h"
+#include "support/turn.h"
 
 namespace tidemark {
 
@@ -15,18 +17,15 @@ namespace {
 constexpr platform::DWORD kKeptAttributes =
     platform::kFileAttributeHidden | platform::kFileAttributeSystem;
 
-// The one name the new file is written under, beside the old one. Being one
-// fixed name, a run killed before the replace leaves at most this file, and
-// the next save removes it.
+// The one name the new file is written under, beside the old one, by the
+// copy that holds the turn at the file (see TTurn). Being one fixed name, a
+// run killed before the replace leaves at most this file, and the next save
+// removes it. A copy without the turn (another one hangs) must not touch
+// that name: it writes under a name of its own, with its process number.
 const char* const kTemporarySuffix = ".tidemark-save.tmp";
 
 // The longest path the ANSI file calls take, its terminating zero included.
 constexpr std::size_t kMaxPath = 260;
-
-// Pauses before each try of the replace and of removing the new file: virus
-// scanners hold a new file for a moment, and Windows then answers "access
-// denied" or "in use".
-constexpr platform::DWORD kRetryDelays[] = {0, 1, 10, 20, 40};
 
 [[noreturn]] void RefuseCreate(const TextValue& path) {
   throw EFCreateError(LoadMessage(MessageId::FileCreateError, path));
@@ -34,29 +33,39 @@ constexpr platform::DWORD kRetryDelays[] = {0, 1, 10, 20, 40};
 
 [[noreturn]] void FailWrite() { throw EWriteError(LoadMessage(MessageId::StreamWriteError)); }
 
-bool IsPassingRefusal(platform::DWORD error) {
-  return error == platform::kErrorAccessDenied || error == platform::kErrorSharingViolation ||
-         error == platform::kErrorLockViolation;
+// Removing or renaming a file that another program has open is refused as
+// "in use" or, on Windows, as "access denied".
+bool IsPassingRefusalOfMove(platform::DWORD error) {
+  return IsInUse(error) || error == platform::kErrorAccessDenied;
 }
 
 bool IsDiskFull(platform::DWORD error) {
   return error == platform::kErrorDiskFull || error == platform::kErrorHandleDiskFull;
 }
 
-// Calls `attempt` until it succeeds, pausing between tries while the system
-// answers with a refusal that passes; false when it never succeeded.
-template <typename Attempt>
-bool WithRetries(Attempt attempt) {
-  for (platform::DWORD delay : kRetryDelays) {
-    if (delay > 0) platform::Sleep(delay);
-    if (attempt()) return true;
-    if (!IsPassingRefusal(platform::GetLastError())) return false;
-  }
-  return false;
+bool IsGone(platform::DWORD error) {
+  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
 }
 
+// Removes a temporary file; one that is already gone counts as removed.
 bool Remove(const TextValue& path) {
-  return WithRetries([&] { return platform::DeleteFileA(path.Bytes()) != 0; });
+  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; },
+                         IsPassingRefusalOfMove) ||
+         IsGone(platform::GetLastError());
+}
+
+// Opens `path` with sole access, waiting out another program's hold.
+platform::HANDLE OpenSolely(const TextValue& path, platform::DWORD access,
+                            platform::DWORD disposition) {
+  platform::HANDLE handle = platform::InvalidHandleValue();
+  WaitOutRefusals(
+      [&] {
+        handle = platform::CreateFileA(path.Bytes(), access, 0, nullptr, disposition,
+                                       platform::kFileAttributeNormal, nullptr);
+        return handle != platform::InvalidHandleValue();
+      },
+      IsInUse);
+  return handle;
 }
 
 // A stream over a file that remembers why its last write failed, so that a
@@ -120,7 +129,7 @@ enum class Outcome : std::uint8_t { Saved, NeedsRewriteInPlace };
 // no room for a second copy or the new file's name would be too long.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const TextValue& path) : name_(path + kTemporarySuffix) {}
+  TemporaryFile(const TextValue& path, bool turnHeld) : name_(NameFor(path, turnHeld)) {}
 
   ~TemporaryFile() {
     if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
@@ -141,7 +150,7 @@ class TemporaryFile {
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WithRetries([&] { return Replace(path); })) {
+    if (!WaitOutRefusals([&] { return Replace(path); }, IsPassingRefusalOfMove)) {
       // A folder that lets a file be made but not renamed over another.
       if (platform::GetLastError() == platform::kErrorAccessDenied) {
         return Outcome::NeedsRewriteInPlace;
@@ -152,13 +161,29 @@ class TemporaryFile {
   }
 
  private:
+  static TextValue NameFor(const TextValue& path, bool turnHeld) {
+    if (turnHeld) return path + kTemporarySuffix;
+    return path + ".tidemark-save-" +
+           TextValue(std::to_string(platform::GetCurrentProcessId()).c_str()) + ".tmp";
+  }
+
   // Makes the new file; one left by an earlier run that was killed is
-  // removed first.
+  // removed first. "Access denied" is a folder that refuses new files,
+  // unless the name is still there: a file being removed, which passes.
   bool Create(platform::DWORD attributes) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite, 0, nullptr,
-                                      platform::kCreateNew, attributes, nullptr);
-      if (handle_ != platform::InvalidHandleValue()) {
+      const bool created = WaitOutRefusals(
+          [&] {
+            handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite, 0, nullptr,
+                                            platform::kCreateNew, attributes, nullptr);
+            return handle_ != platform::InvalidHandleValue();
+          },
+          [&](platform::DWORD error) {
+            if (IsInUse(error)) return true;
+            return error == platform::kErrorAccessDenied &&
+                   platform::GetFileAttributesA(name_.Bytes()) != platform::kInvalidFileAttributes;
+          });
+      if (created) {
         created_ = true;
         return true;
       }
@@ -225,10 +250,8 @@ void RewriteInPlace(const TextValue& path, bool exists,
   write(counter);
   const std::int64_t newSize = counter.Size;
 
-  HandleGuard file(
-      platform::CreateFileA(path.Bytes(), platform::kGenericRead | platform::kGenericWrite, 0,
-                            nullptr, exists ? platform::kOpenExisting : platform::kCreateNew,
-                            platform::kFileAttributeNormal, nullptr));
+  HandleGuard file(OpenSolely(path, platform::kGenericRead | platform::kGenericWrite,
+                              exists ? platform::kOpenExisting : platform::kCreateNew));
   if (file.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
   THandleStream reader(file.Get());
   const std::int64_t oldSize = reader.MoveTo(0, SeekOrigin::FromEnd);
@@ -267,9 +290,7 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
         0) {
       RefuseCreate(path);
     }
-    HandleGuard probe(platform::CreateFileA(path.Bytes(), platform::kGenericWrite, 0, nullptr,
-                                            platform::kOpenExisting, platform::kFileAttributeNormal,
-                                            nullptr));
+    HandleGuard probe(OpenSolely(path, platform::kGenericWrite, platform::kOpenExisting));
     if (probe.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
     // A file with more than one name, or reached through a link, is rewritten
     // where it is: a replace would put a new file in place of the link or of
@@ -282,7 +303,7 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
   }
   if (!linked) {
     const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
-    TemporaryFile replacement(path);
+    TemporaryFile replacement(path, TTurn::HeldFor(path));
     if (replacement.Save(path, kept != 0 ? kept : platform::kFileAttributeNormal, write) ==
         Outcome::Saved) {
       return;

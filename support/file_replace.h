@@ -14,12 +14,16 @@ namespace tidemark {
 
 // Replaces the contents of the file at `path`:
 //   - a read-only file, a folder, or one that cannot be opened for writing
-//     with sole access, raises EFCreateError naming the path, untouched;
+//     with sole access (another program's hold is waited out for about 2 s),
+//     raises EFCreateError naming the path, untouched;
 //   - `write` puts the new contents into a stream over a new file in the same
-//     folder (named `path` + ".tidemark-save.tmp"; one left by an earlier
-//     run is removed first), which is flushed and then replaces the old one
-//     (retried briefly while a scanner holds it). A failed write, flush or
-//     close raises EWriteError, a failed replace EFCreateError;
+//     folder, which is flushed and then replaces the old one. The new file is
+//     named `path` + ".tidemark-save.tmp" when this copy holds the turn at
+//     the file (TTurn), and one left by an earlier run is removed first;
+//     otherwise `path` + ".tidemark-save-<process number>.tmp". Another
+//     program's hold on either file is waited out for about 2 s a call. A
+//     failed write, flush or close raises EWriteError, a failed replace
+//     EFCreateError;
 //   - the file is instead rewritten in place when the folder refuses the new
 //     file, the disk has no room for it, its name would be too long, the
 //     replace is refused, or the file is a link, a junction or has more than

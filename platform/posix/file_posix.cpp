@@ -290,7 +290,7 @@ BOOL os::DeleteFileA(const char* fileName) {
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
-void Sleep(DWORD milliseconds) {
+void os::Sleep(DWORD milliseconds) {
   timespec delay{static_cast<time_t>(milliseconds / 1000),
                  static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {

@@ -124,7 +124,18 @@ BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
 
 DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
-void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+void os::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+HANDLE os::CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name) {
+  return ::CreateMutexA(static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes), initialOwner,
+                        name);
+}
+
+DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  return ::WaitForSingleObject(object, milliseconds);
+}
+
+BOOL os::ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
 
 LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, HKEY* result) {
   ::HKEY opened = nullptr;

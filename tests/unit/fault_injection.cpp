@@ -19,7 +19,7 @@ constexpr DWORD kErrorIoDevice = 1117;
 FaultInjector* active = nullptr;
 
 bool Fail(const char* call, const char* path, DWORD error) {
-  if (!active->Fails(call, path)) return false;
+  if (!active->Fails(call, path) && !active->Refuses(call, path, error)) return false;
   platform::SetLastError(error);
   return true;
 }
@@ -133,6 +133,19 @@ platform::UINT WinExec(const char* commandLine, platform::UINT) {
 
 void GetLocalTime(platform::SYSTEMTIME* now) { *now = active->Now; }
 
+void Sleep(DWORD milliseconds) { active->Paused += milliseconds; }
+
+HANDLE CreateMutexA(void* security, BOOL initialOwner, const char* name) {
+  if (Fail("CreateMutexA", nullptr, platform::kErrorAccessDenied)) return nullptr;
+  return os::CreateMutexA(security, initialOwner, name);
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  if (Fail("WaitForSingleObject", nullptr, kErrorInvalidHandle)) return platform::kWaitFailed;
+  if (active->TurnWait != platform::kWaitObject0) return active->TurnWait;
+  return os::WaitForSingleObject(object, milliseconds);
+}
+
 int MessageBoxA(platform::HWND, const char* text, const char* caption, platform::UINT) {
   active->Boxes.push_back(std::string(caption) + ": " + text);
   return 1;  // IDOK
@@ -161,6 +174,9 @@ FaultInjector::FaultInjector() : saved_(platform::Calls()) {
   calls.RegOpenKeyExA = &RegOpenKeyExA;
   calls.WinExec = &WinExec;
   calls.GetLocalTime = &GetLocalTime;
+  calls.Sleep = &Sleep;
+  calls.CreateMutexA = &CreateMutexA;
+  calls.WaitForSingleObject = &WaitForSingleObject;
   calls.MessageBoxA = &MessageBoxA;
 }
 
@@ -177,6 +193,18 @@ bool FaultInjector::Fails(const char* call, const char* path) {
     FailedPath = path == nullptr ? "" : path;
   }
   return true;
+}
+
+bool FaultInjector::Refuses(const char* call, const char* path, DWORD& error) {
+  for (Refusal& refusal : Refusals) {
+    if (refusal.Times == 0 || refusal.Call != call || path == nullptr || refusal.Path != path) {
+      continue;
+    }
+    if (refusal.Times > 0) --refusal.Times;
+    error = refusal.Error;
+    return true;
+  }
+  return false;
 }
 
 DWORD FaultInjector::WriteError() const {

@@ -1,8 +1,9 @@
 // Stands between the core and the system in a test, through the platform's
-// call table: counts the file-system calls and makes a chosen one fail with
-// the error that call would really give; answers the registry as empty,
-// reads a fixed clock, and records program starts and message boxes instead
-// of making them.
+// call table: counts the file-system and turn-taking calls and makes a
+// chosen one fail with the error that call would really give, or refuses
+// calls for a while as another program's hold on a file would; answers the
+// registry as empty, reads a fixed clock, and records pauses, program starts
+// and message boxes instead of making them.
 // One at a time; it puts the system's own calls back when it goes.
 #pragma once
 
@@ -37,6 +38,19 @@ class FaultInjector {
   // The folder refuses new files and folders (access denied), as a
   // read-only folder does for a standard user.
   bool RefuseNewFiles = false;
+  // Another program's hold: calls named `Call` on the path `Path` (the
+  // target, for a move) are refused with `Error` the next `Times` times, or
+  // every time when `Times` is negative.
+  struct Refusal {
+    std::string Call;
+    std::string Path;
+    platform::DWORD Error;
+    int Times;
+  };
+  std::vector<Refusal> Refusals;
+  // What waiting for the turn answers: the system's own answer when it is
+  // kWaitObject0, else this (the wait ran out, the owner was killed).
+  platform::DWORD TurnWait = platform::kWaitObject0;
   // What the clock reads.
   platform::SYSTEMTIME Now{2026, 12, 1, 7, 9, 30, 0, 0};
 
@@ -47,6 +61,10 @@ class FaultInjector {
   std::string FailedPath;
   std::vector<std::string> Started;
   std::vector<std::string> Boxes;  // "caption: text"
+  std::int64_t Paused = 0;         // milliseconds of pauses asked for, none made
+
+  // Whether the call about to be made is refused by a hold; its error if so.
+  bool Refuses(const char* call, const char* path, platform::DWORD& error);
 
   // Whether the call about to be made fails; counts it. For the call table.
   bool Fails(const char* call, const char* path = nullptr);

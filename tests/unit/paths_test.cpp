@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/turn.h"
 #include "unit/scratch_folder.h"
 
 namespace tidemark {
@@ -66,6 +67,28 @@ TEST(Paths, TrailBytesAreNeverSeparatorsOnADoubleByteSystem) {
   for (const Case& c : cases) {
     EXPECT_EQ(FolderPartOf(TextValue(c.path)).View(), c.folder) << c.path;
   }
+}
+
+// Copies take turns at a file through a mutex named after its path: one
+// name for one file in any letter case, another for any other file, and
+// never a "\\", which the system keeps for its namespaces.
+TEST(Paths, TurnNames) {
+  const std::string name = TurnNameFor("C:\\Games\\Client\\uo.cfg");
+  EXPECT_EQ(name.find('\\'), std::string::npos);
+  EXPECT_EQ(name.rfind("Tidemark.", 0), 0u);
+  struct Case {
+    const char* path;
+    bool same;
+  };
+  const Case cases[] = {
+      {"C:\\Games\\Client\\uo.cfg", true},
+      {"c:\\GAMES\\client\\UO.CFG", true},
+      {"C:\\Games\\Client2\\uo.cfg", false},
+      {"C:\\Games\\Clien\\uo.cfg", false},
+      {"D:\\Games\\Client\\uo.cfg", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TurnNameFor(c.path) == name, c.same) << c.path;
 }
 
 TEST(Paths, ByteKinds) {

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using testing::FaultInjector;
 using testing::ScratchFolder;
 using testing::WriteFailure;
+using platform::DWORD;
 
 constexpr std::int64_t kMostCalls = 2000;  // a run that makes more is a fault of its own
 
@@ -213,6 +214,74 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
     EXPECT_EQ(Names(),
               c.newFileStays ? "uo.cfg uo.cfg.tidemark-save.tmp uo.exe " : "uo.cfg uo.exe ")
         << label;
+  }
+}
+
+// Another program holds uo.cfg or the new file for a while (a scanner, a
+// backup or sync client), and copies without the turn: a hold that passes
+// is waited out with growing pauses, one that lasts ends the run after about
+// 2 s of them with nothing lost, and a refusal that will not pass is not
+// waited for at all. The pauses are counted, not made.
+TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
+  constexpr DWORD kSharing = platform::kErrorSharingViolation;
+  constexpr DWORD kLock = platform::kErrorLockViolation;
+  constexpr DWORD kDenied = platform::kErrorAccessDenied;
+  constexpr int kLasts = -1;
+  const std::string tmp = "uo.cfg.tidemark-save.tmp";
+  struct Case {
+    const char* label;
+    FaultInjector::Refusal refusal;
+    bool leftover;  // a new file left by an earlier, killed run
+    DWORD turnWait;
+    int exitCode;
+    std::int64_t paused;  // milliseconds of pauses, in all
+    bool leftoverStays;
+  };
+  const Case cases[] = {
+      {"load refused 3 times", {"CreateFileA", "uo.cfg", kSharing, 3}, false, 0, 0, 7, false},
+      {"load refused 12 times", {"CreateFileA", "uo.cfg", kLock, 12}, false, 0, 0, 2011, false},
+      {"load refused for good", {"CreateFileA", "uo.cfg", kSharing, kLasts}, false, 0, 3, 2011,
+       false},
+      {"replace denied 4 times", {"MoveFileExA", "uo.cfg", kDenied, 4}, false, 0, 0, 15, false},
+      {"replace in use for good", {"MoveFileExA", "uo.cfg", kSharing, kLasts}, false, 0, 3, 2011,
+       false},
+      // Denied for good: a folder that lets files be made but not renamed
+      // over others; rewritten in place.
+      {"replace denied for good", {"MoveFileExA", "uo.cfg", kDenied, kLasts}, false, 0, 0, 2011,
+       false},
+      {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
+      // A file being removed is refused with "access denied" while its
+      // name is still there.
+      {"leftover being removed", {"CreateFileA", tmp, kDenied, 2}, true, 0, 0, 3, false},
+      // No such name: the folder refuses new files, which does not pass.
+      {"folder refuses new files", {"CreateFileA", tmp, kDenied, kLasts}, false, 0, 0, 0, false},
+      // Another copy hangs with the turn: the leftover may be its own new
+      // file and is left alone; this copy writes under a name of its own.
+      {"turn not had", {}, true, platform::kWaitTimeout, 0, 0, true},
+      {"turn of a killed copy", {}, true, platform::kWaitAbandoned, 0, 0, false},
+  };
+  ScratchFolder scratch;
+  const std::string old = kSweeps[0].config;
+  for (const Case& c : cases) {
+    LayOut(old);
+    if (c.leftover) ScratchFolder::WriteFile(tmp, "half");
+    FaultInjector injector;
+    if (!c.refusal.Call.empty()) injector.Refusals.push_back(c.refusal);
+    if (c.turnWait != 0) injector.TurnWait = c.turnWait;
+    const Outcome outcome = RunOnce();
+    EXPECT_EQ(outcome.ExitCode, c.exitCode) << c.label;
+    EXPECT_EQ(injector.Paused, c.paused) << c.label;
+    if (c.exitCode == 3) {
+      EXPECT_EQ(outcome.Config, old) << c.label;
+      EXPECT_TRUE(injector.Started.empty()) << c.label;
+    } else {
+      EXPECT_NE(outcome.Config.find("JournalSaveFile=Journals\\Journal(2026-12-07).txt"),
+                std::string::npos)
+          << c.label;
+      EXPECT_EQ(injector.Started, std::vector<std::string>{"\"uo.exe\""}) << c.label;
+    }
+    EXPECT_EQ(Names(), c.leftoverStays ? "uo.cfg " + tmp + " uo.exe " : "uo.cfg uo.exe ")
+        << c.label;
   }
 }
 

@@ -272,7 +272,25 @@ TEST_F(StringListFiles, SavingAndLoadingGoesByteForByte) {
   EXPECT_EQ(ReadBytes("uo.cfg"), "a\r\n\r\n");
 }
 
+// Counts the pauses asked for instead of making them.
+class PauseCounter {
+ public:
+  PauseCounter() : saved_(platform::Calls()) {
+    paused = 0;
+    platform::Calls().Sleep = [](platform::DWORD milliseconds) { paused += milliseconds; };
+  }
+  ~PauseCounter() { platform::Calls() = saved_; }
+  PauseCounter(const PauseCounter&) = delete;
+  PauseCounter& operator=(const PauseCounter&) = delete;
+  static inline std::int64_t paused = 0;
+
+ private:
+  platform::CallTable saved_;
+};
+
 TEST_F(StringListFiles, FilesThatCannotBeUsedRaiseErrorsNamingThePath) {
+  // A hold that lasts is waited out for about 2 s of pauses, then reported.
+  const PauseCounter pauses;
   ScratchFolder::WriteFile("readonly.cfg", "old\r\n");
   std::filesystem::permissions("readonly.cfg", std::filesystem::perms::owner_read);
   ScratchFolder::WriteFile("held.cfg", "held\r\n");
@@ -292,6 +310,8 @@ TEST_F(StringListFiles, FilesThatCannotBeUsedRaiseErrorsNamingThePath) {
     }
     delete holder;
     EXPECT_EQ(LinesOf(list), Lines{"kept"}) << path;
+    EXPECT_EQ(PauseCounter::paused, std::string(path) == "held.cfg" ? 2011 : 0) << path;
+    PauseCounter::paused = 0;
   }
   for (const char* path : {"readonly.cfg", "folder.cfg"}) {
     EXPECT_THROW(list.SaveLinesToFile(path), EFCreateError) << path;

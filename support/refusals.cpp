@@ -1,0 +1,32 @@
+#include "support/refusals.h"
+
+namespace tidemark {
+
+namespace {
+
+// The pauses before each try after the first: short at first, for a scanner
+// that looks at a new file, then longer; 2,011 ms in all. (Windows rounds a
+// pause up to its clock tick, 15.6 ms by default, so there a little more.)
+constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
+
+}  // namespace
+
+bool IsInUse(platform::DWORD error) {
+  return error == platform::kErrorSharingViolation || error == platform::kErrorLockViolation;
+}
+
+bool WaitOutRefusals(const std::function<bool()>& attempt,
+                     const std::function<bool(platform::DWORD)>& passing) {
+  if (attempt()) return true;
+  for (const platform::DWORD pause : kPauses) {
+    const platform::DWORD error = platform::GetLastError();
+    const bool passes = passing(error);
+    platform::SetLastError(error);  // the question may have asked the system
+    if (!passes) return false;
+    platform::Sleep(pause);
+    if (attempt()) return true;
+  }
+  return false;
+}
+
+}  // namespace tidemark

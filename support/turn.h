@@ -1,0 +1,51 @@
+// Taking turns at a file with other copies of the program. Players start
+// several clients at once, or start one twice; each copy reads uo.cfg and
+// saves it again, and two copies at it together would trip over each other's
+// new file. Copies in one folder therefore take turns, from the load to the
+// end of the save, through a named mutex that the folder's path names;
+// copies in other folders never wait for each other. A copy that dies
+// holding the turn gives it up with its process, so nothing a kill leaves
+// behind blocks the next run.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support/object.h"
+#include "support/text_value.h"
+
+namespace tidemark {
+
+class TTurn : public TObject {
+ public:
+  // How long a copy waits for the others: longer than any save they make,
+  // so that only a copy that hangs makes it go on without the turn.
+  static constexpr platform::DWORD kLongestWait = 10000;
+
+  // Waits for the turn at the file `path`, at most `longestWait` ms. The
+  // turn may not be had (the wait ran out, or the system has no mutex to
+  // give): the copy then goes on without it, as a lone copy would.
+  explicit TTurn(const TextValue& path, platform::DWORD longestWait = kLongestWait);
+  ~TTurn() override;
+  TTurn(const TTurn&) = delete;
+  TTurn& operator=(const TTurn&) = delete;
+
+  bool Held() const { return held_; }
+  // Whether this process holds the turn at `path` now: a save then knows
+  // that no other copy is at the file, and that the file's one temporary
+  // name is its own to use.
+  static bool HeldFor(const TextValue& path);
+
+ private:
+  std::string name_;
+  platform::HANDLE mutex_ = nullptr;
+  bool held_ = false;
+  const TTurn* outer_;
+};
+
+// The mutex's name for the file `path`: the same for the same path in any
+// letter case (Windows names are case-blind), and without "\", which names
+// of the system's objects keep for their namespaces.
+std::string TurnNameFor(const TextValue& path);
+
+}  // namespace tidemark
