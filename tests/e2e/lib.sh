@@ -136,8 +136,14 @@ expect_same_bytes() {  # actual-file expected-file
 }
 
 # The names in a folder, one a line, sorted: to see that nothing was added.
-# The show-state records of the stand-ins (NAME.shown) are left out.
-listing() { (cd "$1" && find . -mindepth 1 -maxdepth 1 ! -name '*.shown' | LC_ALL=C sort); }
+# The show-state and start-count records of the stand-ins (NAME.shown,
+# NAME.started-PID) are left out.
+listing() {
+  (cd "$1" && find . -mindepth 1 -maxdepth 1 ! -name '*.shown' ! -name '*.started-*' | LC_ALL=C sort)
+}
+
+# How many times a stand-in was started.
+start_count() { find "$(dirname "$1")" -maxdepth 1 -name "$(basename "$1").started-*" | wc -l; }
 
 # The show state a stand-in was started with: "1 5" for show state 5.
 started_show_state() { cat "$1.shown" 2>/dev/null; }

@@ -3,7 +3,10 @@
 // to a file beside itself, named after it with ".started" added, and the
 // show state it was asked to open its window in to one with ".shown" added:
 // "1 5" when the startup information says to use show state 5, "0 0" when
-// it names none.
+// it names none. Each start also leaves the command line in a file of its
+// own, named after it with ".started-" and the process number added, where
+// the folder lets it be made, so that starts made at the same moment can be
+// counted.
 #include <string>
 
 #include "platform/platform.h"
@@ -38,5 +41,8 @@ int main() {
   // The show state first: whoever waits for ".started" then finds both.
   const bool shown = Record(self + ".shown", std::to_string(usesShowWindow ? 1 : 0) + " " +
                                                  std::to_string(startup.wShowWindow));
+  // The count where the folder lets it be made (a read-only one does not).
+  Record(self + ".started-" + std::to_string(platform::GetCurrentProcessId()),
+         platform::GetCommandLineA());
   return shown && Record(self + ".started", platform::GetCommandLineA()) ? 0 : 1;
 }
