@@ -81,12 +81,9 @@ TEST(Paths, TurnNames) {
     bool same;
   };
   const Case cases[] = {
-      {"C:\\Games\\Client\\uo.cfg", true},
-      {"c:\\GAMES\\client\\UO.CFG", true},
-      {"C:\\Games\\Client2\\uo.cfg", false},
-      {"C:\\Games\\Clien\\uo.cfg", false},
-      {"D:\\Games\\Client\\uo.cfg", false},
-      {"", false},
+      {"C:\\Games\\Client\\uo.cfg", true},   {"c:\\GAMES\\client\\UO.CFG", true},
+      {"C:\\Games\\Client2\\uo.cfg", false}, {"C:\\Games\\Clien\\uo.cfg", false},
+      {"D:\\Games\\Client\\uo.cfg", false},  {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(TurnNameFor(c.path) == name, c.same) << c.path;
 }

@@ -20,10 +20,10 @@ namespace tidemark {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::DWORD;
 using testing::FaultInjector;
 using testing::ScratchFolder;
 using testing::WriteFailure;
-using platform::DWORD;
 
 constexpr std::int64_t kMostCalls = 2000;  // a run that makes more is a fault of its own
 
@@ -240,14 +240,29 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   const Case cases[] = {
       {"load refused 3 times", {"CreateFileA", "uo.cfg", kSharing, 3}, false, 0, 0, 7, false},
       {"load refused 12 times", {"CreateFileA", "uo.cfg", kLock, 12}, false, 0, 0, 2011, false},
-      {"load refused for good", {"CreateFileA", "uo.cfg", kSharing, kLasts}, false, 0, 3, 2011,
+      {"load refused for good",
+       {"CreateFileA", "uo.cfg", kSharing, kLasts},
+       false,
+       0,
+       3,
+       2011,
        false},
       {"replace denied 4 times", {"MoveFileExA", "uo.cfg", kDenied, 4}, false, 0, 0, 15, false},
-      {"replace in use for good", {"MoveFileExA", "uo.cfg", kSharing, kLasts}, false, 0, 3, 2011,
+      {"replace in use for good",
+       {"MoveFileExA", "uo.cfg", kSharing, kLasts},
+       false,
+       0,
+       3,
+       2011,
        false},
       // Denied for good: a folder that lets files be made but not renamed
       // over others; rewritten in place.
-      {"replace denied for good", {"MoveFileExA", "uo.cfg", kDenied, kLasts}, false, 0, 0, 2011,
+      {"replace denied for good",
+       {"MoveFileExA", "uo.cfg", kDenied, kLasts},
+       false,
+       0,
+       0,
+       2011,
        false},
       {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
       // A file being removed is refused with "access denied" while its
