@@ -26,7 +26,9 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
   return firstParameter == TextValue("/N") || firstParameter == TextValue("/n");
 }
 
-std::int32_t LaunchSequence::Run() { return RunFrom(CommandParameter(0)); }
+// The module path as every ANSI call can open it: where the system's code
+// page cannot show the folder's name, its short form.
+std::int32_t LaunchSequence::Run() { return RunFrom(ReachableModulePath()); }
 
 std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
   FindFolders(modulePath);

@@ -1,5 +1,6 @@
 #include "launcher/launch_target.h"
 
+#include "launcher/shell_start.h"
 #include "platform/platform.h"
 #include "support/paths.h"
 #include "support/registry.h"
@@ -21,9 +22,13 @@ void Warn(const TextValue& text) {
 
 // The path in double quotes, so that Windows never tries "C:\Program.exe"
 // for "C:\Program Files\...". No arguments follow it.
+// A program that WinExec cannot start (one that needs administrator rights
+// among them) is tried once more the way Explorer starts it; a player who
+// declines the consent prompt has chosen, and is told nothing.
 void Start(const TextValue& path) {
   const TextValue commandLine = TextValue("\"") + path + "\"";
-  if (platform::WinExec(commandLine.Bytes(), kShow) <= kLastFailureCode) {
+  if (platform::WinExec(commandLine.Bytes(), kShow) > kLastFailureCode) return;
+  if (StartThroughShell(path, kShow) == ShellStart::Failed) {
     Warn(path + " could not be started.");
   }
 }

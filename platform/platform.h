@@ -28,6 +28,7 @@ using HMODULE = void*;
 using HWND = void*;
 using HKEY = void*;
 using LONG = std::int32_t;
+using WCHAR = char16_t;  // a UTF-16 unit, as Windows' wchar_t
 
 struct FILETIME {
   DWORD dwLowDateTime;
@@ -99,6 +100,41 @@ struct CPINFO {
   BYTE LeadByte[12];
 };
 
+// What ShellExecuteExA is given: the shell starts a program as Explorer
+// does, asking for consent where the program needs administrator rights.
+struct SHELLEXECUTEINFOA {
+  DWORD cbSize;
+  DWORD fMask;
+  HWND hwnd;
+  const char* lpVerb;
+  const char* lpFile;
+  const char* lpParameters;
+  const char* lpDirectory;
+  int nShow;
+  HMODULE hInstApp;
+  void* lpIDList;
+  const char* lpClass;
+  HKEY hkeyClass;
+  DWORD dwHotKey;
+  HANDLE hIcon;
+  HANDLE hProcess;
+};
+inline constexpr DWORD kSeeMaskNoAsync = 0x100;   // done before the call returns
+inline constexpr DWORD kSeeMaskFlagNoUi = 0x400;  // no error dialog of the shell's own
+inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
+inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
+
+// The calling convention of the system's DLL functions, for the ones found
+// by name at run time: stdcall on 32-bit Windows, the only one elsewhere.
+#if defined(_WIN32) && !defined(_WIN64)
+#define TIDEMARK_WINAPI __attribute__((stdcall))
+#else
+#define TIDEMARK_WINAPI
+#endif
+using ShellExecuteExAFunction = BOOL(TIDEMARK_WINAPI*)(SHELLEXECUTEINFOA* info);
+using CoInitializeExFunction = LONG(TIDEMARK_WINAPI*)(void* reserved, DWORD concurrency);
+using CoUninitializeFunction = void(TIDEMARK_WINAPI*)();
+
 // Values of the calls' arguments and answers that the core relies on.
 inline HANDLE InvalidHandleValue() {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
@@ -126,6 +162,7 @@ inline constexpr DWORD kFileEnd = 2;
 inline constexpr DWORD kMoveFileReplaceExisting = 0x1;
 inline constexpr DWORD kMoveFileWriteThrough = 0x8;
 inline constexpr UINT kCpAcp = 0;
+inline constexpr DWORD kWcNoBestFitChars = 0x400;  // no "e" for "é": what is lost shows
 
 // VirtualAlloc and VirtualFree arguments.
 inline constexpr DWORD kMemCommit = 0x1000;
@@ -183,6 +220,10 @@ inline constexpr DWORD kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RAN
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
+inline constexpr DWORD kErrorModNotFound = 126;
+inline constexpr DWORD kErrorProcNotFound = 127;
+inline constexpr DWORD kErrorElevationRequired = 740;
+inline constexpr DWORD kErrorCancelled = 1223;  // the user said no
 
 // WaitForSingleObject's answers: the object is this thread's now (an
 // abandoned mutex: its owner ended without releasing it, and it is this
@@ -196,6 +237,12 @@ inline constexpr DWORD kWaitFailed = 0xFFFFFFFFu;
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
 const char* GetCommandLineA();
 HMODULE GetModuleHandleA(const char* moduleName);
+// UTF-16 to the ANSI code page (kernel32). The POSIX stand-in's ANSI code
+// page is its host's bytes: a unit below 0x100 is that byte, and any other is
+// lost (the default character, and `usedDefaultChar` set).
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideText, int wideCount,
+                        char* multiByteText, int multiByteCount, const char* defaultChar,
+                        BOOL* usedDefaultChar);
 
 // File times and the last error (kernel32).
 BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime);
@@ -243,10 +290,16 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
-// clock and pauses, the turn-taking mutex and program starts. `os` holds the system's own (from win32/ or
-// posix/); the core calls them through the table that Calls() returns, which
-// holds exactly those unless a test has put others in for a while.
+// clock and pauses, the turn-taking mutex and program starts. `os` holds the system's own (from
+// win32/ or posix/); the core calls them through the table that Calls() returns, which holds
+// exactly those unless a test has put others in for a while.
 namespace os {
+// The module path in UTF-16, and a path's short (8.3) form, whose names are
+// ASCII wherever the volume keeps short names (kernel32). The POSIX
+// stand-in's wide module path is its ANSI one, byte for byte, and a short
+// form is the long form of an existing path.
+DWORD GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size);
+DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size);
 // File-system queries.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
@@ -281,6 +334,13 @@ LONG RegCloseKey(HKEY key);
 // 3, 5, 11...). The POSIX stand-in starts the program named by the command
 // line's first token, quoted or not, without a shell and without waiting.
 UINT WinExec(const char* commandLine, UINT showCommand);
+// A system DLL by its plain name, and a function of it by name (kernel32):
+// for calls made only on a rare path, whose DLL is then not imported. The
+// POSIX stand-in knows shell32.dll and ole32.dll: ShellExecuteExA starts the
+// program as its WinExec does, and CoInitializeEx and CoUninitialize
+// answer as Windows does on a fresh thread.
+HMODULE LoadLibraryA(const char* fileName);
+void* GetProcAddress(HMODULE module, const char* procName);
 // The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
@@ -299,6 +359,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 }  // namespace os
 
 struct CallTable {
+  decltype(&os::GetModuleFileNameW) GetModuleFileNameW = &os::GetModuleFileNameW;
+  decltype(&os::GetShortPathNameW) GetShortPathNameW = &os::GetShortPathNameW;
   decltype(&os::FindFirstFileA) FindFirstFileA = &os::FindFirstFileA;
   decltype(&os::FindClose) FindClose = &os::FindClose;
   decltype(&os::GetFileAttributesA) GetFileAttributesA = &os::GetFileAttributesA;
@@ -318,6 +380,8 @@ struct CallTable {
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
   decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
   decltype(&os::WinExec) WinExec = &os::WinExec;
+  decltype(&os::LoadLibraryA) LoadLibraryA = &os::LoadLibraryA;
+  decltype(&os::GetProcAddress) GetProcAddress = &os::GetProcAddress;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
   decltype(&os::Sleep) Sleep = &os::Sleep;
   decltype(&os::CreateMutexA) CreateMutexA = &os::CreateMutexA;
@@ -329,6 +393,12 @@ struct CallTable {
 // The table in force for the whole process.
 CallTable& Calls();
 
+inline DWORD GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size) {
+  return Calls().GetModuleFileNameW(module, fileName, size);
+}
+inline DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
+  return Calls().GetShortPathNameW(longPath, shortPath, size);
+}
 inline HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   return Calls().FindFirstFileA(fileName, findData);
 }
@@ -378,6 +448,10 @@ inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, D
 inline LONG RegCloseKey(HKEY key) { return Calls().RegCloseKey(key); }
 inline UINT WinExec(const char* commandLine, UINT showCommand) {
   return Calls().WinExec(commandLine, showCommand);
+}
+inline HMODULE LoadLibraryA(const char* fileName) { return Calls().LoadLibraryA(fileName); }
+inline void* GetProcAddress(HMODULE module, const char* procName) {
+  return Calls().GetProcAddress(module, procName);
 }
 inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
 inline void Sleep(DWORD milliseconds) { Calls().Sleep(milliseconds); }

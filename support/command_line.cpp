@@ -73,6 +73,63 @@ TextValue ModulePath() {
   return {};
 }
 
+namespace {
+
+enum class Conversion : std::uint8_t {
+  Whole,
+  Lost,        // a character has no exact form in the ANSI code page
+  NotAnswered  // the system would not convert (where the ANSI code page is UTF-8, say)
+};
+
+// The path in the ANSI code page, into `text`. Best-fit forms ("e" for "é")
+// count as lost: they name another file.
+Conversion ToAnsi(const std::u16string& wide, TextValue& text) {
+  const int units = static_cast<int>(wide.size()) + 1;  // with its zero
+  const int size = platform::WideCharToMultiByte(platform::kCpAcp, platform::kWcNoBestFitChars,
+                                                 wide.c_str(), units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return Conversion::NotAnswered;
+  std::vector<char> bytes(static_cast<std::size_t>(size), '\0');
+  platform::BOOL lost = 0;
+  if (platform::WideCharToMultiByte(platform::kCpAcp, platform::kWcNoBestFitChars, wide.c_str(),
+                                    units, bytes.data(), size, nullptr, &lost) != size) {
+    return Conversion::NotAnswered;
+  }
+  if (lost != 0) return Conversion::Lost;
+  text = TextValue(bytes.data(), size - 1);
+  return Conversion::Whole;
+}
+
+// A wide path from a call that answers as GetModuleFileNameW and
+// GetShortPathNameW do; empty when it failed.
+template <typename Call>
+std::u16string WidePathFrom(Call call) {
+  for (platform::DWORD capacity = 261; capacity <= 1u << 20; capacity *= 2) {
+    std::u16string buffer(capacity, u'\0');
+    const platform::DWORD count = call(buffer.data(), capacity);
+    if (count == 0) return {};
+    if (count < capacity) return buffer.substr(0, count);
+  }
+  return {};
+}
+
+}  // namespace
+
+TextValue ReachableModulePath() {
+  TextValue ansi = ModulePath();
+  const std::u16string wide = WidePathFrom([](platform::WCHAR* buffer, platform::DWORD size) {
+    return platform::GetModuleFileNameW(nullptr, buffer, size);
+  });
+  // A path that converts whole (or one the system will not convert) is
+  // used as it is, byte for byte.
+  TextValue converted;
+  if (wide.empty() || ToAnsi(wide, converted) != Conversion::Lost) return ansi;
+  const std::u16string shortForm = WidePathFrom([&](platform::WCHAR* buffer, platform::DWORD size) {
+    return platform::GetShortPathNameW(wide.c_str(), buffer, size);
+  });
+  if (shortForm.empty() || ToAnsi(shortForm, converted) != Conversion::Whole) return ansi;
+  return converted;
+}
+
 TextValue CommandParameter(std::int32_t index) {
   if (index == 0) return ModulePath();
   return CommandParameterIn(platform::GetCommandLineA(), index);

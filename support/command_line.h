@@ -31,4 +31,13 @@ std::int32_t CountParametersIn(const char* commandLine);
 // The full path of the program's own file, as the system reports it.
 TextValue ModulePath();
 
+// The module path in a form that every ANSI file call can open. Where the
+// system's ANSI code page can show the path, that is ModulePath(), byte for
+// byte. Where it cannot (a folder named in another script than the
+// system's), ModulePath() holds "?" in place of what it lost and names
+// nothing; the short (8.3) form of the path, ASCII where the volume keeps
+// short names, leads to the same file and is given instead. Where that has
+// lost characters too, ModulePath() is given all the same.
+TextValue ReachableModulePath();
+
 }  // namespace tidemark

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -123,6 +124,55 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size) {
   }
   std::memcpy(fileName, path.c_str(), path.size() + 1);
   return static_cast<DWORD>(path.size());
+}
+
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* wideText, int wideCount, char* multiByteText,
+                        int multiByteCount, const char* defaultChar, BOOL* usedDefaultChar) {
+  const std::size_t units = wideCount >= 0
+                                ? static_cast<std::size_t>(wideCount)
+                                : std::char_traits<WCHAR>::length(wideText) + 1;  // with its zero
+  if (usedDefaultChar != nullptr) *usedDefaultChar = 0;
+  if (multiByteCount == 0) return static_cast<int>(units);
+  if (static_cast<std::size_t>(multiByteCount) < units) {
+    lastError = 122;  // ERROR_INSUFFICIENT_BUFFER
+    return 0;
+  }
+  for (std::size_t i = 0; i < units; ++i) {
+    if (wideText[i] < 0x100) {
+      multiByteText[i] = static_cast<char>(wideText[i]);
+    } else {
+      multiByteText[i] = defaultChar != nullptr ? *defaultChar : '?';
+      if (usedDefaultChar != nullptr) *usedDefaultChar = 1;
+    }
+  }
+  return static_cast<int>(units);
+}
+
+DWORD os::GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size) {
+  if (size == 0) return 0;
+  std::string path(size, '\0');
+  const DWORD count = GetModuleFileNameA(module, path.data(), size);
+  // The bytes as they are, the zero included; a cut path is cut the same.
+  for (DWORD i = 0; i < std::min(count + 1, size); ++i) {
+    fileName[i] = static_cast<unsigned char>(path[i]);
+  }
+  return count;
+}
+
+DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
+  const std::size_t length = std::char_traits<WCHAR>::length(longPath);
+  std::string narrow(length, '\0');
+  for (std::size_t i = 0; i < length; ++i) {
+    if (longPath[i] >= 0x100) {
+      lastError = kErrorFileNotFound;  // no host name holds such a unit
+      return 0;
+    }
+    narrow[i] = static_cast<char>(longPath[i]);
+  }
+  if (os::GetFileAttributesA(narrow.c_str()) == kInvalidFileAttributes) return 0;
+  if (size <= length) return static_cast<DWORD>(length + 1);
+  std::copy(longPath, longPath + length + 1, shortPath);
+  return static_cast<DWORD>(length);
 }
 
 const char* GetCommandLineA() {

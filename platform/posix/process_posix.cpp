@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -22,6 +23,8 @@ namespace tidemark::platform {
 namespace {
 
 constexpr UINT kErrorBadFormat = 11;
+constexpr UINT kErrorInvalidParameter = 87;
+constexpr UINT kErrorNoAssociation = 1155;
 constexpr UINT kErrorGeneralFailure = 31;
 // Where a started program finds the show state it was started with.
 constexpr const char* kShowStateVariable = "TIDEMARK_SHOW_STATE";
@@ -116,6 +119,80 @@ UINT os::WinExec(const char* commandLine, UINT showCommand) {
     default:
       return kErrorGeneralFailure;
   }
+}
+
+namespace {
+
+// The DLLs the stand-in knows, as module handles: the address of a name.
+constexpr const char kShell32[] = "shell32.dll";
+constexpr const char kOle32[] = "ole32.dll";
+constexpr LONG kSOk = 0;
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The shell starts a program as WinExec does here (there is no consent to
+// ask for): the file, quoted, then its parameters. Only the default verb
+// and "open" start anything, as for a program on Windows.
+BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
+  if (info == nullptr || info->cbSize != sizeof *info || info->lpFile == nullptr) {
+    SetLastError(kErrorInvalidParameter);
+    return 0;
+  }
+  if (info->lpVerb != nullptr && *info->lpVerb != '\0' &&
+      !SameNameIgnoringCase(info->lpVerb, "open")) {
+    SetLastError(kErrorNoAssociation);
+    return 0;
+  }
+  std::string commandLine = std::string("\"") + info->lpFile + "\"";
+  if (info->lpParameters != nullptr && *info->lpParameters != '\0') {
+    commandLine += std::string(" ") + info->lpParameters;
+  }
+  const UINT started = os::WinExec(commandLine.c_str(), static_cast<UINT>(info->nShow));
+  if (started <= 31) {
+    SetLastError(started);
+    return 0;
+  }
+  return 1;
+}
+
+LONG StandInCoInitializeEx(void*, DWORD) { return kSOk; }
+void StandInCoUninitialize() {}
+
+}  // namespace
+
+HMODULE os::LoadLibraryA(const char* fileName) {
+  if (fileName != nullptr && SameNameIgnoringCase(fileName, kShell32)) {
+    return const_cast<char*>(kShell32);
+  }
+  if (fileName != nullptr && SameNameIgnoringCase(fileName, kOle32)) {
+    return const_cast<char*>(kOle32);
+  }
+  SetLastError(kErrorModNotFound);
+  return nullptr;
+}
+
+void* os::GetProcAddress(HMODULE module, const char* procName) {
+  const std::string_view name = procName == nullptr ? "" : procName;
+  if (module == kShell32 && name == "ShellExecuteExA") {
+    return reinterpret_cast<void*>(&StandInShellExecuteExA);
+  }
+  if (module == kOle32 && name == "CoInitializeEx") {
+    return reinterpret_cast<void*>(&StandInCoInitializeEx);
+  }
+  if (module == kOle32 && name == "CoUninitialize") {
+    return reinterpret_cast<void*>(&StandInCoUninitialize);
+  }
+  SetLastError(kErrorProcNotFound);
+  return nullptr;
 }
 
 }  // namespace tidemark::platform

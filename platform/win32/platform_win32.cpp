@@ -1,8 +1,13 @@
 // Forwards the platform table to the real Win32 calls. Only type adaptation
 // happens here; every answer is passed up unchanged.
 #include <windows.h>
+// The shell's structure only, to check the layout of ours; shell32 itself
+// is loaded at run time where it is needed.
+#include <shellapi.h>
 
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/platform.h"
 
@@ -14,6 +19,13 @@ static_assert(sizeof(FILETIME) == sizeof(::FILETIME));
 static_assert(sizeof(SYSTEMTIME) == sizeof(::SYSTEMTIME));
 static_assert(sizeof(STARTUPINFOA) == sizeof(::STARTUPINFOA));
 static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION));
+static_assert(sizeof(SHELLEXECUTEINFOA) == sizeof(::SHELLEXECUTEINFOA));
+static_assert(offsetof(SHELLEXECUTEINFOA, hProcess) == offsetof(::SHELLEXECUTEINFOA, hProcess));
+static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == offsetof(::SHELLEXECUTEINFOA, nShow));
+// The functions found by name are called with the system's convention.
+static_assert(std::is_same_v<ShellExecuteExAFunction, BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>);
+static_assert(std::is_same_v<CoInitializeExFunction, LONG(WINAPI*)(void*, DWORD)>);
+static_assert(std::is_same_v<CoUninitializeFunction, void(WINAPI*)()>);
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
@@ -22,6 +34,29 @@ DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
 const char* GetCommandLineA() { return ::GetCommandLineA(); }
 
 HMODULE GetModuleHandleA(const char* moduleName) { return ::GetModuleHandleA(moduleName); }
+
+static_assert(sizeof(WCHAR) == sizeof(wchar_t));
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideText, int wideCount,
+                        char* multiByteText, int multiByteCount, const char* defaultChar,
+                        BOOL* usedDefaultChar) {
+  ::BOOL used = FALSE;
+  const int count = ::WideCharToMultiByte(
+      codePage, flags, reinterpret_cast<const wchar_t*>(wideText), wideCount, multiByteText,
+      multiByteCount, defaultChar, usedDefaultChar != nullptr ? &used : nullptr);
+  if (usedDefaultChar != nullptr) *usedDefaultChar = used;
+  return count;
+}
+
+DWORD os::GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size) {
+  return ::GetModuleFileNameW(static_cast<::HMODULE>(module), reinterpret_cast<wchar_t*>(fileName),
+                              size);
+}
+
+DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
+  return ::GetShortPathNameW(reinterpret_cast<const wchar_t*>(longPath),
+                             reinterpret_cast<wchar_t*>(shortPath), size);
+}
 
 HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   ::WIN32_FIND_DATAA found{};
@@ -172,6 +207,12 @@ LONG os::RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key));
 
 UINT os::WinExec(const char* commandLine, UINT showCommand) {
   return ::WinExec(commandLine, showCommand);
+}
+
+HMODULE os::LoadLibraryA(const char* fileName) { return ::LoadLibraryA(fileName); }
+
+void* os::GetProcAddress(HMODULE module, const char* procName) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<::HMODULE>(module), procName));
 }
 
 void os::GetLocalTime(SYSTEMTIME* systemTime) {

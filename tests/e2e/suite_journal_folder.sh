@@ -64,6 +64,39 @@ if can_run_as_user; then
   expect_no_folder "$(dirname "$program")/Journals"
 fi
 
+if on_wine; then
+  # Under Wine's English locale the ANSI code page is 1252. A folder named
+  # in Cyrillic letters cannot be shown in it: the program reaches it
+  # through its short (8.3) name, which every ANSI program, the client
+  # among them, can open. A name that code page 1252 shows keeps its long
+  # form, byte for byte.
+  for kind in cyrillic latin; do
+    name="Игра клиент"
+    [ "$kind" == latin ] && name="Café"
+    E2E_CASE="a folder named in $kind letters, code page 1252"
+    program=$(new_client "cp1252-$kind/$name")
+    folder=$(dirname "$program")
+    place_recorder "$folder/uo.exe"
+    printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n' >"$folder/uo.cfg"
+    run_program "$program"
+    reached=$(windows_path "$folder")
+    if [ "$kind" == cyrillic ]; then
+      reached=$("$E2E_RUNNER" winepath -s "$reached" | tr -d '\r\n')
+      case "$reached" in
+        *'?'* | "$(windows_path "$folder")" | "") fail "no short form to expect: [$reached]" ;;
+      esac
+    fi
+    expect_eq "$STATUS" 0 "exit code"
+    expect_eq "$BOXES" "" "message boxes"
+    expect_folder "$folder/Journals"
+    expect_eq "$(sed -n 2p "$folder/uo.cfg" | tr -d '\r' | iconv -f CP1252 -t UTF-8)" \
+      "$(printf 'JournalSaveFile=%s\\Journals\\Journal(%s).txt' "$reached" "$(journal_date_now)")" \
+      "journal line"
+    expect_eq "$(started_command_line "$folder/uo.exe" | iconv -f CP1252 -t UTF-8)" \
+      "\"$reached\\uo.exe\"" "client started"
+  done
+fi
+
 if on_wine && locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   # Under a Japanese locale Wine uses code page 932. The folder name 表 and
   # the program name ソ each end in the byte 0x5C, which is no separator there.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/command_line.h"
 
 namespace platform = tidemark::platform;
 
@@ -30,10 +31,10 @@ bool Record(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main() {
-  char module[4096] = {};
-  const platform::DWORD length = platform::GetModuleFileNameA(nullptr, module, sizeof module);
-  if (length == 0 || length >= sizeof module) return 1;
-  const std::string self(module, length);
+  // Its own path as the ANSI calls can open it, also in a folder whose name
+  // the ANSI code page cannot show.
+  const std::string self(tidemark::ReachableModulePath().View());
+  if (self.empty()) return 1;
   platform::STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   platform::GetStartupInfoA(&startup);

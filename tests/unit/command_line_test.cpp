@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "launcher/program_start.h"
+#include "platform/platform.h"
 #include "support/paths.h"
 
 namespace tidemark {
@@ -121,6 +123,63 @@ TEST(CommandLine, TailForTheEntryProcedureFollowsTheProgramName) {
   };
   for (const Case& c : cases) {
     EXPECT_STREQ(CommandTail(c.line), c.tail) << c.line;
+  }
+}
+
+// The module path for the ANSI calls, with the wide module path and its
+// short form scripted: a path the ANSI code page shows is used as it is; one
+// it cannot show is reached through its short form, unless that has lost
+// characters too. (Code page 1252 under Wine; the stand-in shows any unit
+// below 0x100.)
+namespace scripted_paths {
+std::u16string wide;
+std::u16string shortForm;  // empty: the call fails
+platform::DWORD Copy(const std::u16string& text, platform::WCHAR* buffer, platform::DWORD size) {
+  if (text.empty()) return 0;
+  if (size <= text.size()) return static_cast<platform::DWORD>(text.size() + 1);
+  std::copy(text.c_str(), text.c_str() + text.size() + 1, buffer);
+  return static_cast<platform::DWORD>(text.size());
+}
+platform::DWORD ModuleFileName(platform::HMODULE, platform::WCHAR* buffer, platform::DWORD size) {
+  // As GetModuleFileNameW: a path that does not fit is cut, and its size given.
+  if (size <= wide.size()) return size;
+  return Copy(wide, buffer, size);
+}
+platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
+                              platform::DWORD size) {
+  return Copy(shortForm, buffer, size);
+}
+}  // namespace scripted_paths
+
+TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost) {
+  const std::string unchanged = "(the module path)";
+  struct Case {
+    std::u16string wide;
+    std::u16string shortForm;
+    std::string expected;
+  };
+  const std::u16string cyrillic =
+      u"Z:\\\u0418\u0433\u0440\u0430 \u043a\u043b\u0438\u0435\u043d\u0442\\tidemark.exe";
+  const Case cases[] = {
+      {cyrillic, u"Z:\\____~AH1\\tidemark.exe", "Z:\\____~AH1\\tidemark.exe"},
+      {cyrillic + std::u16string(600, u'x'), u"Z:\\____~AH1\\TIDEMA~1.EXE",
+       "Z:\\____~AH1\\TIDEMA~1.EXE"},   // longer than a first buffer
+      {cyrillic, cyrillic, unchanged},  // no short names on that volume
+      {cyrillic, u"", unchanged},       // the short form cannot be had
+      {u"Z:\\Caf\u00e9\\tidemark.exe", u"Z:\\CAFE~1\\tidemark.exe", unchanged},
+      {u"Z:\\\u0141\u00f3d\u017a\\tidemark.exe", u"Z:\\LODZ~1\\tidemark.exe",
+       "Z:\\LODZ~1\\tidemark.exe"},  // no best-fit "L" for the Polish letter
+  };
+  for (const Case& c : cases) {
+    const platform::CallTable saved = platform::Calls();
+    platform::Calls().GetModuleFileNameW = &scripted_paths::ModuleFileName;
+    platform::Calls().GetShortPathNameW = &scripted_paths::ShortPathName;
+    scripted_paths::wide = c.wide;
+    scripted_paths::shortForm = c.shortForm;
+    const std::string reached(ReachableModulePath().View());
+    platform::Calls() = saved;
+    EXPECT_EQ(reached, c.expected == unchanged ? std::string(ModulePath().View()) : c.expected)
+        << c.expected;
   }
 }
 

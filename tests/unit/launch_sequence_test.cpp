@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "launcher/launch_target.h"
 #include "launcher/program_start.h"
+#include "platform/platform.h"
 #include "support/errors.h"
 
 namespace tidemark {
@@ -117,6 +119,115 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
               ::testing::ExitedWithCode(3), "");
   EXPECT_EXIT(RunGuarded([]() -> int { throw std::bad_alloc(); }), ::testing::ExitedWithCode(3),
               "");
+}
+
+// The launch through the call table: WinExec, and the shell behind it for
+// a program that WinExec could not start. Every file is present; what the
+// system answers is scripted, and what the launch asked of it is recorded.
+namespace scripted_start {
+platform::UINT winExecAnswer = 0;
+platform::DWORD winExecError = 0;
+bool shellLoads = true;
+platform::BOOL shellAnswer = 0;
+platform::DWORD shellError = 0;
+std::string calls;  // in order
+platform::SHELLEXECUTEINFOA given{};
+std::string givenFile;
+std::string boxes;
+
+platform::DWORD Attributes(const char*) { return platform::kFileAttributeNormal; }
+platform::UINT WinExec(const char* commandLine, platform::UINT show) {
+  calls += "WinExec(" + std::string(commandLine) + "," + std::to_string(show) + ") ";
+  platform::SetLastError(winExecError);
+  return winExecAnswer;
+}
+platform::BOOL TIDEMARK_WINAPI ShellExecuteExA(platform::SHELLEXECUTEINFOA* info) {
+  calls += "ShellExecuteExA ";
+  given = *info;
+  givenFile = info->lpFile == nullptr ? "(null)" : info->lpFile;
+  platform::SetLastError(shellError);
+  return shellAnswer;
+}
+platform::LONG TIDEMARK_WINAPI CoInitializeEx(void*, platform::DWORD concurrency) {
+  calls += "CoInitializeEx(" + std::to_string(concurrency) + ") ";
+  return 0;
+}
+void TIDEMARK_WINAPI CoUninitialize() { calls += "CoUninitialize "; }
+platform::HMODULE LoadLibraryA(const char* name) {
+  calls += "LoadLibraryA(" + std::string(name) + ") ";
+  return shellLoads || std::string(name) != "shell32.dll" ? const_cast<char*>("module") : nullptr;
+}
+void* GetProcAddress(platform::HMODULE, const char* name) {
+  const std::string wanted = name;
+  if (wanted == "ShellExecuteExA") return reinterpret_cast<void*>(&ShellExecuteExA);
+  if (wanted == "CoInitializeEx") return reinterpret_cast<void*>(&CoInitializeEx);
+  if (wanted == "CoUninitialize") return reinterpret_cast<void*>(&CoUninitialize);
+  return nullptr;
+}
+int MessageBoxA(platform::HWND, const char* text, const char* caption, platform::UINT) {
+  boxes += std::string(caption) + ": " + text;
+  return 1;
+}
+}  // namespace scripted_start
+
+TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
+  namespace script = scripted_start;
+  const std::string winExec = "WinExec(\"C:\\Tools\\assist.exe\",5) ";
+  const std::string shell =
+      "LoadLibraryA(shell32.dll) LoadLibraryA(ole32.dll) "
+      "LoadLibraryA(ole32.dll) CoInitializeEx(6) ShellExecuteExA "
+      "CoUninitialize ";
+  const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
+  struct Case {
+    const char* label;
+    platform::UINT winExecAnswer;
+    platform::DWORD winExecError;
+    bool shellLoads;
+    platform::BOOL shellAnswer;
+    platform::DWORD shellError;
+    std::string calls;
+    std::string boxes;
+  };
+  const Case cases[] = {
+      {"needs administrator rights: the shell starts it", 5, platform::kErrorElevationRequired,
+       true, 1, 0, winExec + shell, ""},
+      {"the player declines the prompt", 5, platform::kErrorElevationRequired, true, 0,
+       platform::kErrorCancelled, winExec + shell, ""},
+      {"the shell fails too", 11, 11, true, 0, 193, winExec + shell, notStarted},
+      {"shell32 cannot be loaded", 5, platform::kErrorElevationRequired, false, 1, 0,
+       winExec + "LoadLibraryA(shell32.dll) ", notStarted},
+      {"WinExec starts it", 33, 0, true, 1, 0, winExec, ""},
+  };
+  for (const Case& c : cases) {
+    const platform::CallTable saved = platform::Calls();
+    platform::CallTable& table = platform::Calls();
+    table.GetFileAttributesA = &script::Attributes;
+    table.WinExec = &script::WinExec;
+    table.LoadLibraryA = &script::LoadLibraryA;
+    table.GetProcAddress = &script::GetProcAddress;
+    table.MessageBoxA = &script::MessageBoxA;
+    script::winExecAnswer = c.winExecAnswer;
+    script::winExecError = c.winExecError;
+    script::shellLoads = c.shellLoads;
+    script::shellAnswer = c.shellAnswer;
+    script::shellError = c.shellError;
+    script::calls.clear();
+    script::boxes.clear();
+    script::given = {};
+    script::givenFile.clear();
+    SelectLaunchTarget("C:\\Games\\", "C:\\Tools\\assist.exe");
+    platform::Calls() = saved;
+    EXPECT_EQ(script::calls, c.calls) << c.label;
+    EXPECT_EQ(script::boxes, c.boxes) << c.label;
+    if (c.calls.find("ShellExecuteExA") == std::string::npos) continue;
+    EXPECT_EQ(script::given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
+    EXPECT_EQ(script::given.lpVerb, nullptr) << c.label;  // the default verb
+    EXPECT_EQ(script::givenFile, "C:\\Tools\\assist.exe") << c.label;
+    EXPECT_EQ(script::given.lpParameters, nullptr) << c.label;
+    EXPECT_EQ(script::given.nShow, 5) << c.label;
+    EXPECT_EQ(script::given.fMask, platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync)
+        << c.label;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+#include "launcher/shell_start.h"
+
+namespace tidemark {
+
+namespace {
+
+template <typename Function>
+Function Find(const char* dll, const char* name) {
+  platform::HMODULE module = platform::LoadLibraryA(dll);
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Function>(platform::GetProcAddress(module, name));
+}
+
+// A single-threaded COM apartment on this thread while the shell works, as
+// ShellExecuteEx asks of its callers; left as it was found afterwards.
+class ComApartment {
+ public:
+  ComApartment() {
+    const auto initialize = Find<platform::CoInitializeExFunction>("ole32.dll", "CoInitializeEx");
+    uninitialize_ = Find<platform::CoUninitializeFunction>("ole32.dll", "CoUninitialize");
+    // S_OK, or S_FALSE when it was already so: either is undone once.
+    constexpr platform::LONG kSFalse = 1;
+    if (initialize == nullptr || uninitialize_ == nullptr) return;
+    const platform::LONG result =
+        initialize(nullptr, platform::kCoinitApartmentThreaded | platform::kCoinitDisableOle1Dde);
+    entered_ = result == 0 || result == kSFalse;
+  }
+  ~ComApartment() {
+    if (entered_) uninitialize_();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  platform::CoUninitializeFunction uninitialize_ = nullptr;
+  bool entered_ = false;
+};
+
+}  // namespace
+
+ShellStart StartThroughShell(const TextValue& path, platform::UINT show) {
+  const auto execute = Find<platform::ShellExecuteExAFunction>("shell32.dll", "ShellExecuteExA");
+  if (execute == nullptr) return ShellStart::Failed;
+  platform::DWORD error = 0;
+  {
+    const ComApartment apartment;
+    platform::SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    // No dialog of the shell's own (Tidemark reports a failure itself), and
+    // done before the call returns: the process ends right after it.
+    info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync;
+    info.lpFile = path.Bytes();  // the whole name: nothing is split at a blank
+    info.nShow = static_cast<int>(show);
+    if (execute(&info) != 0) return ShellStart::Started;
+    error = platform::GetLastError();
+  }
+  return error == platform::kErrorCancelled ? ShellStart::Declined : ShellStart::Failed;
+}
+
+}  // namespace tidemark
