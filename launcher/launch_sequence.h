@@ -18,15 +18,18 @@ struct LaunchSequence {
   bool AppendNeeded = true;
   TextValue UOAssistPath;
 
-  // Runs steps 1 to 8 and returns the exit code, always 0. An error from a
-  // step passes out to the caller.
+  // Runs the whole sequence for the program's own path (its short form
+  // where the ANSI code page cannot show it): the folders, the journal
+  // folder, the journal line, the uo.cfg update, then, unless parameter 1
+  // is the switch, the launch. Returns the exit code, always 0; an error
+  // from a step passes out to the caller.
   std::int32_t Run();
   // The same, for a program whose own path is `modulePath`.
   std::int32_t RunFrom(const TextValue& modulePath);
 
-  void FindFolders(const TextValue& modulePath);        // steps 1 and 2
-  void EnsureJournalFolder() const;                     // step 3
-  void ComputeJournalLine(DateTimeValue clockReading);  // step 4
+  void FindFolders(const TextValue& modulePath);        // ProgramFolder, JournalFolder
+  void EnsureJournalFolder() const;                     // made when missing
+  void ComputeJournalLine(DateTimeValue clockReading);  // JournalLine
 };
 
 // True when parameter 1 is exactly "/N" or "/n": the launch is suppressed.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks of the tools themselves: the choice of Windows lane, and that a Wine
+# Checks of the tools themselves: the choice of Windows lane, that a Wine
 # which cannot start stops every harness with its reason instead of passing
-# for a run of Tidemark.
+# for a run of Tidemark, and that the committed icon is what its script
+# draws.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
@@ -18,6 +19,10 @@ expect() {  # what, then a command that must succeed
 }
 contains() { grep -q -F -- "$2" <<<"$1"; }
 lacks() { ! grep -q -F -- "$2" <<<"$1"; }
+
+# The icon in the repository comes from tools/draw-icon, byte for byte.
+tools/draw-icon "$scratch/icon.ico"
+expect "tools/draw-icon draws the committed icon" cmp -s "$scratch/icon.ico" resources/tidemark.ico
 
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
