@@ -54,20 +54,6 @@ bool Remove(const TextValue& path) {
          IsGone(platform::GetLastError());
 }
 
-// Opens `path` with sole access, waiting out another program's hold.
-platform::HANDLE OpenSolely(const TextValue& path, platform::DWORD access,
-                            platform::DWORD disposition) {
-  platform::HANDLE handle = platform::InvalidHandleValue();
-  WaitOutRefusals(
-      [&] {
-        handle = platform::CreateFileA(path.Bytes(), access, 0, nullptr, disposition,
-                                       platform::kFileAttributeNormal, nullptr);
-        return handle != platform::InvalidHandleValue();
-      },
-      IsInUse);
-  return handle;
-}
-
 // A stream over a file that remembers why its last write failed, so that a
 // full disk can be told from other failures after the error has been raised.
 class WriteStream : public THandleStream {
@@ -250,8 +236,9 @@ void RewriteInPlace(const TextValue& path, bool exists,
   write(counter);
   const std::int64_t newSize = counter.Size;
 
-  HandleGuard file(OpenSolely(path, platform::kGenericRead | platform::kGenericWrite,
-                              exists ? platform::kOpenExisting : platform::kCreateNew));
+  HandleGuard file(OpenWaitingOutHolds(path.Bytes(),
+                                       platform::kGenericRead | platform::kGenericWrite, 0,
+                                       exists ? platform::kOpenExisting : platform::kCreateNew));
   if (file.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
   THandleStream reader(file.Get());
   const std::int64_t oldSize = reader.MoveTo(0, SeekOrigin::FromEnd);
@@ -290,7 +277,8 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
         0) {
       RefuseCreate(path);
     }
-    HandleGuard probe(OpenSolely(path, platform::kGenericWrite, platform::kOpenExisting));
+    HandleGuard probe(
+        OpenWaitingOutHolds(path.Bytes(), platform::kGenericWrite, 0, platform::kOpenExisting));
     if (probe.Get() == platform::InvalidHandleValue()) RefuseCreate(path);
     // A file with more than one name, or reached through a link, is rewritten
     // where it is: a replace would put a new file in place of the link or of

@@ -80,18 +80,9 @@ std::int64_t THandleStream::MoveTo(std::int64_t offset, SeekOrigin origin) {
 TFileStream::TFileStream(const TextValue& path, std::uint16_t mode)
     : THandleStream(platform::InvalidHandleValue()) {
   // Another program's hold on the file is waited out for a moment.
-  const auto open = [&](platform::DWORD access, platform::DWORD share,
-                        platform::DWORD disposition) {
-    WaitOutRefusals(
-        [&] {
-          FileHandle = platform::CreateFileA(path.Bytes(), access, share, nullptr, disposition,
-                                             platform::kFileAttributeNormal, nullptr);
-          return FileHandle != platform::InvalidHandleValue();
-        },
-        IsInUse);
-  };
   if (mode == ModeCreate) {
-    open(platform::kGenericRead | platform::kGenericWrite, 0, platform::kCreateAlways);
+    FileHandle = OpenWaitingOutHolds(path.Bytes(), platform::kGenericRead | platform::kGenericWrite,
+                                     0, platform::kCreateAlways);
     if (FileHandle == platform::InvalidHandleValue()) {
       throw EFCreateError(LoadMessage(MessageId::FileCreateError, path));
     }
@@ -103,7 +94,10 @@ TFileStream::TFileStream(const TextValue& path, std::uint16_t mode)
                                         platform::kFileShareRead | platform::kFileShareWrite};
   const unsigned access = mode & 0x3u;
   const unsigned share = (mode >> 4) & 0xFu;
-  if (access < 3 && share < 5) open(kAccess[access], kShare[share], platform::kOpenExisting);
+  if (access < 3 && share < 5) {
+    FileHandle =
+        OpenWaitingOutHolds(path.Bytes(), kAccess[access], kShare[share], platform::kOpenExisting);
+  }
   if (FileHandle == platform::InvalidHandleValue()) {
     throw EFOpenError(LoadMessage(MessageId::FileOpenError, path));
   }

@@ -29,4 +29,17 @@ bool WaitOutRefusals(const std::function<bool()>& attempt,
   return false;
 }
 
+platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
+                                     platform::DWORD share, platform::DWORD disposition) {
+  platform::HANDLE handle = platform::InvalidHandleValue();
+  WaitOutRefusals(
+      [&] {
+        handle = platform::CreateFileA(path, access, share, nullptr, disposition,
+                                       platform::kFileAttributeNormal, nullptr);
+        return handle != platform::InvalidHandleValue();
+      },
+      IsInUse);
+  return handle;
+}
+
 }  // namespace tidemark

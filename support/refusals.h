@@ -20,4 +20,9 @@ bool IsInUse(platform::DWORD error);
 bool WaitOutRefusals(const std::function<bool()>& attempt,
                      const std::function<bool(platform::DWORD)>& passing);
 
+// CreateFileA (normal attributes), with another program's hold on the file
+// waited out; the invalid handle value when it could not be opened.
+platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
+                                     platform::DWORD share, platform::DWORD disposition);
+
 }  // namespace tidemark
