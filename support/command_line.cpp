@@ -62,18 +62,22 @@ std::int32_t CountParametersIn(const char* commandLine) {
   return count;
 }
 
-TextValue ModulePath() {
-  // Grown until the whole path fits: a cut path would name the wrong folder.
+namespace {
+
+// A path from a call that answers as GetModuleFileName and GetShortPathName
+// do (the count without the zero, or the whole size when it does not fit),
+// grown until the whole path fits: a cut path would name the wrong folder.
+// Empty when the call failed.
+template <typename Char, typename Call>
+std::basic_string<Char> WholePathFrom(Call call) {
   for (platform::DWORD capacity = 261; capacity <= 1u << 20; capacity *= 2) {
-    std::vector<char> buffer(capacity + 3, '\0');
-    const platform::DWORD count = platform::GetModuleFileNameA(nullptr, buffer.data(), capacity);
+    std::basic_string<Char> buffer(capacity, Char());
+    const platform::DWORD count = call(buffer.data(), capacity);
     if (count == 0) return {};
-    if (count < capacity) return TextValue(buffer.data(), static_cast<std::int32_t>(count));
+    if (count < capacity) return buffer.substr(0, count);
   }
   return {};
 }
-
-namespace {
 
 enum class Conversion : std::uint8_t {
   Whole,
@@ -99,33 +103,29 @@ Conversion ToAnsi(const std::u16string& wide, TextValue& text) {
   return Conversion::Whole;
 }
 
-// A wide path from a call that answers as GetModuleFileNameW and
-// GetShortPathNameW do; empty when it failed.
-template <typename Call>
-std::u16string WidePathFrom(Call call) {
-  for (platform::DWORD capacity = 261; capacity <= 1u << 20; capacity *= 2) {
-    std::u16string buffer(capacity, u'\0');
-    const platform::DWORD count = call(buffer.data(), capacity);
-    if (count == 0) return {};
-    if (count < capacity) return buffer.substr(0, count);
-  }
-  return {};
-}
-
 }  // namespace
+
+TextValue ModulePath() {
+  const std::string path = WholePathFrom<char>([](char* buffer, platform::DWORD size) {
+    return platform::GetModuleFileNameA(nullptr, buffer, size);
+  });
+  return TextValue(path.data(), static_cast<std::int32_t>(path.size()));
+}
 
 TextValue ReachableModulePath() {
   TextValue ansi = ModulePath();
-  const std::u16string wide = WidePathFrom([](platform::WCHAR* buffer, platform::DWORD size) {
-    return platform::GetModuleFileNameW(nullptr, buffer, size);
-  });
+  const std::u16string wide =
+      WholePathFrom<platform::WCHAR>([](platform::WCHAR* buffer, platform::DWORD size) {
+        return platform::GetModuleFileNameW(nullptr, buffer, size);
+      });
   // A path that converts whole (or one the system will not convert) is
   // used as it is, byte for byte.
   TextValue converted;
   if (wide.empty() || ToAnsi(wide, converted) != Conversion::Lost) return ansi;
-  const std::u16string shortForm = WidePathFrom([&](platform::WCHAR* buffer, platform::DWORD size) {
-    return platform::GetShortPathNameW(wide.c_str(), buffer, size);
-  });
+  const std::u16string shortForm =
+      WholePathFrom<platform::WCHAR>([&](platform::WCHAR* buffer, platform::DWORD size) {
+        return platform::GetShortPathNameW(wide.c_str(), buffer, size);
+      });
   if (shortForm.empty() || ToAnsi(shortForm, converted) != Conversion::Whole) return ansi;
   return converted;
 }

@@ -161,13 +161,13 @@ DWORD os::GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size) {
 
 DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
   const std::size_t length = std::char_traits<WCHAR>::length(longPath);
-  std::string narrow(length, '\0');
-  for (std::size_t i = 0; i < length; ++i) {
-    if (longPath[i] >= 0x100) {
-      lastError = kErrorFileNotFound;  // no host name holds such a unit
-      return 0;
-    }
-    narrow[i] = static_cast<char>(longPath[i]);
+  std::string narrow(length + 1, '\0');
+  BOOL lost = 0;
+  WideCharToMultiByte(kCpAcp, 0, longPath, -1, narrow.data(), static_cast<int>(narrow.size()),
+                      nullptr, &lost);
+  if (lost != 0) {
+    lastError = kErrorFileNotFound;  // no host name holds such a unit
+    return 0;
   }
   if (os::GetFileAttributesA(narrow.c_str()) == kInvalidFileAttributes) return 0;
   if (size <= length) return static_cast<DWORD>(length + 1);
