@@ -47,6 +47,16 @@ std::int64_t MillisecondsOf(DateTimeValue value) {
       std::nearbyint(std::fmax(kLowest, std::fmin(kHighest, product))));
 }
 
+// The time of day as a fraction of a day: the reciprocal of a day in
+// extended precision, the product narrowed to double once. This is the one
+// computation that asks for long double; it stays out of line so that the
+// 32-bit build's check (tools/check-x87) can tell it from everything else,
+// which must compute in double.
+[[gnu::noinline]] DateTimeValue DayFractionOf(std::int32_t milliseconds) {
+  constexpr long double kDayReciprocal = 1.0L / kMillisecondsPerDay;
+  return static_cast<double>(static_cast<long double>(milliseconds) * kDayReciprocal);
+}
+
 DateTimeValue DateOf(const platform::SYSTEMTIME& now) {
   return ComposeDate(now.wYear, now.wMonth, now.wDay);
 }
@@ -94,10 +104,7 @@ DateTimeValue ComposeTime(std::uint16_t hour, std::uint16_t minute, std::uint16_
   if (hour >= 24 || minute >= 60 || second >= 60 || millisecond >= 1000) {
     throw EConvertError(LoadMessage(MessageId::InvalidTime));
   }
-  const std::int32_t t = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
-  // The reciprocal in extended precision, the product narrowed to double.
-  constexpr long double kDayReciprocal = 1.0L / kMillisecondsPerDay;
-  return static_cast<double>(static_cast<long double>(t) * kDayReciprocal);
+  return DayFractionOf(hour * 3600000 + minute * 60000 + second * 1000 + millisecond);
 }
 
 DayStamp ToDayStamp(DateTimeValue value) {

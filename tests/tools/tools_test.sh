@@ -24,6 +24,24 @@ lacks() { ! grep -q -F -- "$2" <<<"$1"; }
 tools/draw-icon "$scratch/icon.ico"
 expect "tools/draw-icon draws the committed icon" cmp -s "$scratch/icon.ico" resources/tidemark.ico
 
+# The 32-bit program's own code computes in SSE2 doubles: tools/check-x87
+# passes the date-time code built as the release builds it, and fails it
+# built with the compiler's x87 default.
+release_fp=$(sed -n 's/^set(TIDEMARK_I686_FLOATING_POINT "\(.*\)")$/\1/p' cmake/mingw-i686.cmake)
+for fpmath in release 387; do
+  flags=($release_fp)
+  [ "$fpmath" = 387 ] && flags+=(-mfpmath=387)
+  i686-w64-mingw32-g++-posix "${flags[@]}" -O3 -std=c++20 -I. -c support/date_time.cpp -o "$scratch/date_time-$fpmath.obj"
+  output=$(tools/check-x87 "$scratch/date_time-$fpmath.obj" 2>&1)
+  status=$?
+  if [ "$fpmath" = release ]; then
+    expect "check-x87: the release's flags ($release_fp) pass" test "$status" -eq 0
+  else
+    expect "check-x87: x87 arithmetic fails" test "$status" -eq 1
+    expect "check-x87: names where" contains "$output" "x87 arithmetic in tidemark::ComposeDate"
+  fi
+done
+
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
 expect "forced: win32 skipped with its cause" contains "$plan" "win32 skip TIDEMARK_NO_32BIT=1"
