@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks of the tools themselves: the choice of Windows lane, that a Wine
 # which cannot start stops every harness with its reason instead of passing
-# for a run of Tidemark, and that the committed icon is what its script
-# draws.
+# for a run of Tidemark, that the committed icon is what its script draws,
+# and that the README names only what is in the tree and every folder and
+# support header that is.
 set -uo pipefail
+shopt -s extglob
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
 source tools/lanes.sh
@@ -41,6 +43,45 @@ for fpmath in release 387; do
     expect "check-x87: names where" contains "$output" "x87 arithmetic in tidemark::ComposeDate"
   fi
 done
+
+# The README against the tree (as a fresh clone has it, with new files not
+# yet committed). A name in backticks that holds a "/" is a path in the tree,
+# or the tail of one (`win32/` under `platform/`); a bare file name of a
+# source kind is some file's name; build outputs and system paths are not
+# the tree's. Every folder at the top and under tests/, and every support
+# header, has its place in the README.
+tree=$(git ls-files --cached --others --exclude-standard)
+tree+=$'\n'$(awk -F/ '{ path = ""; for (i = 1; i < NF; i++) { path = path $i "/"; print path } }' \
+  <<<"$tree" | sort -u)
+in_tree() {  # a pattern: true when some path in the tree is it or ends with it
+  local path
+  while read -r path; do
+    # shellcheck disable=SC2053
+    [[ $path == $1 || $path == */$1 ]] && return 0
+  done <<<"$tree"
+  return 1
+}
+missing=
+for name in $(grep -o '`[^` ]*`' README.md | tr -d '`' | sort -u); do
+  case $name in
+    build/* | /* | '~'* | *'<'* | M/d/yyyy) continue ;;  # build outputs, system paths, a date pattern
+    */*) ;;
+    *.@(cpp|h|c|sh|cmake|inc|rc|ico|json|md)) ;;
+    *) continue ;;
+  esac
+  in_tree "$name" || missing+="$name "
+done
+expect "every path the README names is in the tree (not: $missing)" test -z "$missing"
+unlisted=
+for folder in $(grep -x '[^/]*/' <<<"$tree" | grep -v -x 'tests/') $(grep -x 'tests/[^/]*/' <<<"$tree"); do
+  grep -q -F "| \`$folder\` |" README.md || unlisted+="$folder "
+done
+expect "the README's folder table names every folder (not: $unlisted)" test -z "$unlisted"
+unnamed=
+for header in support/*.h; do
+  grep -q -F "\`$(basename "$header")\`" README.md || unnamed+="$header "
+done
+expect "the README names every support header (not: $unnamed)" test -z "$unnamed"
 
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
