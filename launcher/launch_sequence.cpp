@@ -1,12 +1,24 @@
 #include "launcher/launch_sequence.h"
 
+#include <optional>
+
 #include "launcher/client_configuration.h"
 #include "launcher/journal_name.h"
 #include "launcher/launch_target.h"
 #include "support/command_line.h"
+#include "support/messages.h"
 #include "support/paths.h"
 
 namespace tidemark {
+
+namespace {
+
+// As the launch's own warnings: the program's name, an OK button and the
+// exclamation icon; the run still ends with exit code 0.
+const char* const kWarningCaption = "Tidemark";
+constexpr platform::UINT kWarningStyle = 0x30;
+
+}  // namespace
 
 void LaunchSequence::FindFolders(const TextValue& modulePath) {
   ProgramFolder = FolderPartOf(modulePath);
@@ -27,8 +39,18 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
 }
 
 // The module path as every ANSI call can open it: where the system's code
-// page cannot show the folder's name, its short form.
-std::int32_t LaunchSequence::Run() { return RunFrom(ReachableModulePath()); }
+// page cannot show the folder's name, its short form. Where neither names
+// the folder, every path built from it would name a folder that is not
+// there: the player is told why, and nothing is made, written or started.
+std::int32_t LaunchSequence::Run() {
+  const std::optional<TextValue> modulePath = ReachableModulePath();
+  if (!modulePath) {
+    platform::MessageBoxA(nullptr, LoadMessage(MessageId::UnreachableFolder).Bytes(),
+                          kWarningCaption, kWarningStyle);
+    return 0;
+  }
+  return RunFrom(*modulePath);
+}
 
 std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
   FindFolders(modulePath);

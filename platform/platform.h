@@ -153,6 +153,11 @@ inline constexpr DWORD kGenericRead = 0x80000000u;
 inline constexpr DWORD kGenericWrite = 0x40000000u;
 inline constexpr DWORD kFileShareRead = 0x1;
 inline constexpr DWORD kFileShareWrite = 0x2;
+inline constexpr DWORD kFileShareDelete = 0x4;
+// Only the attributes, for a handle opened to ask who a file or folder is.
+inline constexpr DWORD kFileReadAttributes = 0x80;
+// Needed to open a folder at all; lets a file through as well.
+inline constexpr DWORD kFileFlagBackupSemantics = 0x02000000;
 inline constexpr DWORD kCreateNew = 1;
 inline constexpr DWORD kCreateAlways = 2;
 inline constexpr DWORD kOpenExisting = 3;
@@ -310,7 +315,9 @@ BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
 // read-only (refused for writing and replacing, also to root), replaces a
 // file keeping its mode and owner (a symbolic link is replaced itself, as on
 // Windows), and reports a symbolic link as a reparse point. SetEndOfFile reserves the room when it
-// grows a file, as Windows does.
+// grows a file, as Windows does. A folder opens only with kFileFlagBackupSemantics, for reading,
+// and its GetFileInformationByHandle answers from stat, as for a file: the device as the volume's
+// serial number and the inode as the file index.
 HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);

@@ -112,7 +112,7 @@ TextValue ModulePath() {
   return TextValue(path.data(), static_cast<std::int32_t>(path.size()));
 }
 
-TextValue ReachableModulePath() {
+std::optional<TextValue> ReachableModulePath() {
   TextValue ansi = ModulePath();
   const std::u16string wide =
       WholePathFrom<platform::WCHAR>([](platform::WCHAR* buffer, platform::DWORD size) {
@@ -126,7 +126,7 @@ TextValue ReachableModulePath() {
       WholePathFrom<platform::WCHAR>([&](platform::WCHAR* buffer, platform::DWORD size) {
         return platform::GetShortPathNameW(wide.c_str(), buffer, size);
       });
-  if (shortForm.empty() || ToAnsi(shortForm, converted) != Conversion::Whole) return ansi;
+  if (shortForm.empty() || ToAnsi(shortForm, converted) != Conversion::Whole) return std::nullopt;
   return converted;
 }
 

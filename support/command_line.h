@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "support/text_value.h"
 
@@ -36,8 +37,10 @@ TextValue ModulePath();
 // byte. Where it cannot (a folder named in another script than the
 // system's), ModulePath() holds "?" in place of what it lost and names
 // nothing; the short (8.3) form of the path, ASCII where the volume keeps
-// short names, leads to the same file and is given instead. Where that has
-// lost characters too, ModulePath() is given all the same.
-TextValue ReachableModulePath();
+// short names, leads to the same file and is given instead. Where there is
+// no short form, or it has lost characters too (the volume keeps no short
+// names, or a name that was a valid short name already got none), no ANSI
+// path reaches the program's folder: nothing.
+std::optional<TextValue> ReachableModulePath();
 
 }  // namespace tidemark

@@ -8,6 +8,7 @@
 namespace tidemark {
 
 enum class MessageId : std::uint32_t {
+  UnreachableFolder = 1,    // the warning where no ANSI path reaches the program's folder
   FileCreateError = 61441,  // "%s": the path
   FileOpenError = 61442,    // "%s": the path
   StreamReadError = 61443,

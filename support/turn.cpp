@@ -2,6 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "support/paths.h"
 
 namespace tidemark {
 
@@ -10,24 +14,70 @@ namespace {
 // The innermost turn this process holds; the program takes one at a time.
 const TTurn* innermost = nullptr;
 
-}  // namespace
-
-std::string TurnNameFor(const TextValue& path) {
-  // FNV-1a over the path with ASCII letters folded to upper case: 64 bits
-  // make two folders that share a name as good as impossible, and such a
-  // pair would only wait for each other, never lose anything.
+// FNV-1a over bytes with ASCII letters folded to upper case: 64 bits make
+// two names that differ as good as never alike, and such a pair would only
+// wait for each other, never lose anything.
+std::uint64_t FoldedHashOf(std::string_view bytes) {
   std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : path.View()) {
+  for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     hash = (hash ^ byte) * 1099511628211ull;
   }
+  return hash;
+}
+
+// The path as this copy spells it, in any letter case.
+std::string SpellingNameFor(const TextValue& path) {
   char name[40];
-  std::snprintf(name, sizeof name, "Tidemark.turn.%016llx", static_cast<unsigned long long>(hash));
+  std::snprintf(name, sizeof name, "Tidemark.turn.%016llx",
+                static_cast<unsigned long long>(FoldedHashOf(path.View())));
+  return name;
+}
+
+struct FolderIdentity {
+  platform::DWORD VolumeSerialNumber;
+  std::uint64_t FileIndex;
+};
+
+// Who the folder is, whatever the path that reaches it. The folder is
+// opened only to be asked, for its attributes and sharing everything, so
+// that no other program's use of it is refused for that moment.
+std::optional<FolderIdentity> IdentityOf(const TextValue& folder) {
+  // No folder part is the current folder, and "C:" drive C:'s current one.
+  const bool relative = folder.IsEmpty() || folder.View().ends_with(':');
+  const TextValue opened = relative ? folder + "." : folder;
+  const platform::HANDLE handle = platform::CreateFileA(
+      opened.Bytes(), platform::kFileReadAttributes,
+      platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
+      platform::kOpenExisting, platform::kFileFlagBackupSemantics, nullptr);
+  if (handle == platform::InvalidHandleValue()) return std::nullopt;
+  platform::BY_HANDLE_FILE_INFORMATION information{};
+  const bool answered = platform::GetFileInformationByHandle(handle, &information) != 0;
+  platform::CloseHandle(handle);
+  const std::uint64_t index =
+      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  // A file system that keeps no index answers 0 for every folder.
+  if (!answered || index == 0) return std::nullopt;
+  return FolderIdentity{information.dwVolumeSerialNumber, index};
+}
+
+}  // namespace
+
+std::string TurnNameFor(const TextValue& path) {
+  const TextValue folder = FolderPartOf(path);
+  const std::optional<FolderIdentity> identity = IdentityOf(folder);
+  if (!identity) return SpellingNameFor(path);
+  const std::string_view fileName = path.View().substr(folder.View().size());
+  char name[64];
+  std::snprintf(name, sizeof name, "Tidemark.turn.%08lx-%016llx-%016llx",
+                static_cast<unsigned long>(identity->VolumeSerialNumber),
+                static_cast<unsigned long long>(identity->FileIndex),
+                static_cast<unsigned long long>(FoldedHashOf(fileName)));
   return name;
 }
 
 TTurn::TTurn(const TextValue& path, platform::DWORD longestWait)
-    : name_(TurnNameFor(path)), outer_(innermost) {
+    : name_(TurnNameFor(path)), spelling_(SpellingNameFor(path)), outer_(innermost) {
   mutex_ = platform::CreateMutexA(nullptr, 0, name_.c_str());
   if (mutex_ != nullptr) {
     const platform::DWORD waited = platform::WaitForSingleObject(mutex_, longestWait);
@@ -47,9 +97,11 @@ TTurn::~TTurn() {
 }
 
 bool TTurn::HeldFor(const TextValue& path) {
-  const std::string name = TurnNameFor(path);
+  // Asked by spelling: the save names the file as the turn's taker did,
+  // and the question must not cost another look at the folder.
+  const std::string spelling = SpellingNameFor(path);
   for (const TTurn* turn = innermost; turn != nullptr; turn = turn->outer_) {
-    if (turn->held_ && turn->name_ == name) return true;
+    if (turn->held_ && turn->spelling_ == spelling) return true;
   }
   return false;
 }

@@ -2,8 +2,11 @@
 // several clients at once, or start one twice; each copy reads uo.cfg and
 // saves it again, and two copies at it together would trip over each other's
 // new file. Copies in one folder therefore take turns, from the load to the
-// end of the save, through a named mutex that the folder's path names;
-// copies in other folders never wait for each other. A copy that dies
+// end of the save, through a named mutex that names the folder by what it
+// is, not by how the path spells it: one folder reached through a short
+// (8.3) name, a link, a mapped drive or its network path is one folder, and
+// its copies share the one temporary name. Copies in other folders never
+// wait for each other. A copy that dies
 // holding the turn gives it up with its process, so nothing a kill leaves
 // behind blocks the next run.
 #pragma once
@@ -25,6 +28,8 @@ class TTurn : public TObject {
   // Waits for the turn at the file `path`, at most `longestWait` ms. The
   // turn may not be had (the wait ran out, or the system has no mutex to
   // give): the copy then goes on without it, as a lone copy would.
+  // The path names the file as this copy spells it, and only `HeldFor`
+  // that spelling tells the save that the turn is its own.
   explicit TTurn(const TextValue& path, platform::DWORD longestWait = kLongestWait);
   ~TTurn() override;
   TTurn(const TTurn&) = delete;
@@ -38,14 +43,19 @@ class TTurn : public TObject {
 
  private:
   std::string name_;
+  std::string spelling_;  // the path, as HeldFor compares it
   platform::HANDLE mutex_ = nullptr;
   bool held_ = false;
   const TTurn* outer_;
 };
 
-// The mutex's name for the file `path`: the same for the same path in any
-// letter case (Windows names are case-blind), and without "\", which names
-// of the system's objects keep for their namespaces.
+// The mutex's name for the file `path`, without "\", which names of the
+// system's objects keep for their namespaces. It names the file's folder by
+// its volume's serial number and its file index, with the file's name in
+// any letter case: the same for every spelling of the one folder. Where the
+// system cannot say who the folder is (a file system that keeps no index,
+// a folder that cannot be opened), the path's own spelling names it, in any
+// letter case (Windows names are case-blind).
 std::string TurnNameFor(const TextValue& path);
 
 }  // namespace tidemark

@@ -62,7 +62,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*,
-                       DWORD creationDisposition, DWORD, HANDLE) {
+                       DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
   DWORD error = 0;
   const auto path = posix::HostPathOf(fileName, false, error);
   if (!path) {
@@ -87,7 +87,10 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
   }
   struct stat status {};
   if (stat(path->c_str(), &status) == 0) {
-    if (S_ISDIR(status.st_mode) || (writes && HasNoWriteBits(status))) {
+    // A folder opens, as on Windows, only with backup semantics and only to be asked about.
+    const bool folderOpens = (flagsAndAttributes & kFileFlagBackupSemantics) != 0 && !writes &&
+                             creationDisposition == kOpenExisting;
+    if ((S_ISDIR(status.st_mode) && !folderOpens) || (writes && HasNoWriteBits(status))) {
       SetLastError(creationDisposition == kCreateNew ? kErrorFileExists : kErrorAccessDenied);
       return InvalidHandleValue();
     }

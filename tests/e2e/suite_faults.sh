@@ -166,6 +166,59 @@ for round in $(seq 1 "$rounds"); do
   expect_eq "$(listing "$folder" | grep -v '^./uo.exe.started$')" "$before" "folder listing, round $round"
 done
 
+# --- one folder reached by two spellings, the folder itself and a symbolic
+# link to it: copies started through each at once still take turns, so
+# none removes another's new file as a leftover; every one saves and
+# starts the client, uo.cfg holds the last save through either spelling,
+# and nothing else is left. (Wine keeps the link in the program's own
+# path; natively the system resolves it, and the spellings meet early.) ----
+copies=4 rounds=5 lines=2000
+if on_wine; then copies=3 rounds=12; fi
+[ -n "${TIDEMARK_E2E_WRAPPER:-}" ] && copies=2 rounds=2
+E2E_CASE="copies: $copies through a folder and $copies through a link to it, $rounds rounds"
+program=$(new_client "spellings/folder")
+folder=$(dirname "$program")
+ln -s folder "$E2E_ROOT/spellings/link"
+linked="$E2E_ROOT/spellings/link/${program##*/}"
+mkdir -p "$folder/Journals"
+place_recorder "$folder/uo.exe"
+body=$(seq -f 'Setting%g=value' 1 "$lines" | sed 's/$/\r/')
+for spelling in folder link; do
+  printf 'WindowMode=on\r\n%s\r\n%s\n' "$(journal_line "$E2E_ROOT/spellings/$spelling" "$(journal_date_now)")" \
+    "$body" >"$E2E_ROOT/spellings.$spelling.expected"
+done
+for round in $(seq 1 "$rounds"); do
+  rm -f "$folder"/uo.exe.started*
+  printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n%s\n' "$body" >"$folder/uo.cfg"
+  before=$(listing "$folder")
+  pids=()
+  for copy in $(seq 1 "$copies"); do
+    for path in "$program" "$linked"; do
+      if on_wine; then
+        "$E2E_RUNNER" "$path" 2>"$E2E_ROOT/spelling-copy-${#pids[@]}.stderr" &
+      else
+        # shellcheck disable=SC2086 # the wrapper's words are split on purpose
+        ${TIDEMARK_E2E_WRAPPER:-} "$path" 2>"$E2E_ROOT/spelling-copy-${#pids[@]}.stderr" &
+      fi
+      pids+=($!)
+    done
+  done
+  statuses=""
+  for pid in "${pids[@]}"; do
+    wait "$pid"
+    statuses+="$? "
+  done
+  expect_eq "$statuses" "$(printf '0 %.0s' "${pids[@]}")" "exit codes, round $round"
+  expect_eq "$(cat "$E2E_ROOT"/spelling-copy-*.stderr | grep -v '^==')" "" "boxes, round $round"
+  rm -f "$E2E_ROOT"/spelling-copy-*.stderr
+  for _ in $(seq 1 150); do [ "$(start_count "$folder/uo.exe")" -ge "${#pids[@]}" ] && break; sleep 0.1; done
+  expect_eq "$(start_count "$folder/uo.exe")" "${#pids[@]}" "clients started, round $round"
+  if cmp -s "$folder/uo.cfg" "$E2E_ROOT/spellings.link.expected"; then pass; else
+    expect_same_bytes "$folder/uo.cfg" "$E2E_ROOT/spellings.folder.expected"
+  fi
+  expect_eq "$(listing "$folder" | grep -v '^./uo.exe.started$')" "$before" "folder listing, round $round"
+done
+
 # --- the disk is full: a tiny file system holds the client folder ----------
 # uo.cfg fills its last page exactly, so the longer journal line needs one
 # more: no free page at all leaves no room even for the growth (nothing

@@ -7,6 +7,7 @@
 // own, named after it with ".started-" and the process number added, where
 // the folder lets it be made, so that starts made at the same moment can be
 // counted.
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -33,8 +34,9 @@ bool Record(const std::string& path, const std::string& text) {
 int main() {
   // Its own path as the ANSI calls can open it, also in a folder whose name
   // the ANSI code page cannot show.
-  const std::string self(tidemark::ReachableModulePath().View());
-  if (self.empty()) return 1;
+  const std::optional<tidemark::TextValue> reachable = tidemark::ReachableModulePath();
+  if (!reachable || reachable->IsEmpty()) return 1;
+  const std::string self(reachable->View());
   platform::STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   platform::GetStartupInfoA(&startup);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,9 +129,9 @@ TEST(CommandLine, TailForTheEntryProcedureFollowsTheProgramName) {
 
 // The module path for the ANSI calls, with the wide module path and its
 // short form scripted: a path the ANSI code page shows is used as it is; one
-// it cannot show is reached through its short form, unless that has lost
-// characters too. (Code page 1252 under Wine; the stand-in shows any unit
-// below 0x100.)
+// it cannot show is reached through its short form; where there is none, or
+// it has lost characters too, no ANSI path reaches the folder. (Code page
+// 1252 under Wine; the stand-in shows any unit below 0x100.)
 namespace scripted_paths {
 std::u16string wide;
 std::u16string shortForm;  // empty: the call fails
@@ -153,6 +154,7 @@ platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
 
 TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost) {
   const std::string unchanged = "(the module path)";
+  const std::string unreachable = "(no ANSI path)";
   struct Case {
     std::u16string wide;
     std::u16string shortForm;
@@ -163,9 +165,9 @@ TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost)
   const Case cases[] = {
       {cyrillic, u"Z:\\____~AH1\\tidemark.exe", "Z:\\____~AH1\\tidemark.exe"},
       {cyrillic + std::u16string(600, u'x'), u"Z:\\____~AH1\\TIDEMA~1.EXE",
-       "Z:\\____~AH1\\TIDEMA~1.EXE"},   // longer than a first buffer
-      {cyrillic, cyrillic, unchanged},  // no short names on that volume
-      {cyrillic, u"", unchanged},       // the short form cannot be had
+       "Z:\\____~AH1\\TIDEMA~1.EXE"},     // longer than a first buffer
+      {cyrillic, cyrillic, unreachable},  // no short names on that volume
+      {cyrillic, u"", unreachable},       // the short form cannot be had
       {u"Z:\\Caf\u00e9\\tidemark.exe", u"Z:\\CAFE~1\\tidemark.exe", unchanged},
       {u"Z:\\\u0141\u00f3d\u017a\\tidemark.exe", u"Z:\\LODZ~1\\tidemark.exe",
        "Z:\\LODZ~1\\tidemark.exe"},  // no best-fit "L" for the Polish letter
@@ -176,9 +178,10 @@ TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost)
     platform::Calls().GetShortPathNameW = &scripted_paths::ShortPathName;
     scripted_paths::wide = c.wide;
     scripted_paths::shortForm = c.shortForm;
-    const std::string reached(ReachableModulePath().View());
+    const std::optional<TextValue> reached = ReachableModulePath();
     platform::Calls() = saved;
-    EXPECT_EQ(reached, c.expected == unchanged ? std::string(ModulePath().View()) : c.expected)
+    const std::string got = reached ? std::string(reached->View()) : unreachable;
+    EXPECT_EQ(got, c.expected == unchanged ? std::string(ModulePath().View()) : c.expected)
         << c.expected;
   }
 }

@@ -69,23 +69,125 @@ TEST(Paths, TrailBytesAreNeverSeparatorsOnADoubleByteSystem) {
   }
 }
 
-// Copies take turns at a file through a mutex named after its path: one
-// name for one file in any letter case, another for any other file, and
-// never a "\\", which the system keeps for its namespaces.
+// Copies take turns at a file through a mutex named after its folder's
+// identity, which the system is asked for (scripted here): one name for
+// every spelling of one folder, another for any other folder or file; where
+// the system cannot say, one name for one spelling in any letter case. The
+// folder is opened only to be asked about, sharing everything, and closed
+// again; a name never holds a "\", which the system keeps for its namespaces.
+namespace scripted_identity {
+struct Identity {
+  bool found;  // false: the folder cannot be opened
+  platform::DWORD volume;
+  platform::DWORD indexHigh;
+  platform::DWORD indexLow;
+};
+Identity answer{};
+std::string opened;
+platform::DWORD access = 0;
+platform::DWORD share = 0;
+platform::DWORD flags = 0;
+int open = 0;
+platform::HANDLE CreateFileA(const char* name, platform::DWORD desiredAccess,
+                             platform::DWORD shareMode, void*, platform::DWORD,
+                             platform::DWORD flagsAndAttributes, platform::HANDLE) {
+  opened = name;
+  access = desiredAccess;
+  share = shareMode;
+  flags = flagsAndAttributes;
+  if (!answer.found) {
+    platform::SetLastError(platform::kErrorAccessDenied);
+    return platform::InvalidHandleValue();
+  }
+  ++open;
+  return &answer;
+}
+platform::BOOL GetFileInformationByHandle(platform::HANDLE handle,
+                                          platform::BY_HANDLE_FILE_INFORMATION* information) {
+  if (handle != &answer) return 0;
+  *information = {};
+  information->dwFileAttributes = platform::kFileAttributeDirectory;
+  information->dwVolumeSerialNumber = answer.volume;
+  information->nFileIndexHigh = answer.indexHigh;
+  information->nFileIndexLow = answer.indexLow;
+  return 1;
+}
+platform::BOOL CloseHandle(platform::HANDLE handle) {
+  if (handle == &answer) --open;
+  return 1;
+}
+std::string NameFor(const char* path, const Identity& identity) {
+  const platform::CallTable saved = platform::Calls();
+  platform::Calls().CreateFileA = &CreateFileA;
+  platform::Calls().GetFileInformationByHandle = &GetFileInformationByHandle;
+  platform::Calls().CloseHandle = &CloseHandle;
+  answer = identity;
+  opened = "(none)";
+  std::string name = TurnNameFor(path);
+  platform::Calls() = saved;
+  return name;
+}
+}  // namespace scripted_identity
+
 TEST(Paths, TurnNames) {
-  const std::string name = TurnNameFor("C:\\Games\\Client\\uo.cfg");
-  EXPECT_EQ(name.find('\\'), std::string::npos);
-  EXPECT_EQ(name.rfind("Tidemark.", 0), 0u);
+  namespace script = scripted_identity;
+  const script::Identity client{true, 0x5A3C9E01u, 0x00010000u, 0x0000002Au};
+  const script::Identity otherFolder{true, 0x5A3C9E01u, 0x00010000u, 0x0000002Bu};
+  const script::Identity otherVolume{true, 0x5A3C9E02u, 0x00010000u, 0x0000002Au};
+  const script::Identity noIndex{true, 0x5A3C9E01u, 0, 0};  // a file system that keeps none
+  const script::Identity unknown{false, 0, 0, 0};
+  const std::string byIdentity = script::NameFor("C:\\Games\\Client\\uo.cfg", client);
+  const std::string bySpelling = script::NameFor("C:\\Games\\Client\\uo.cfg", unknown);
+  enum Expected : std::uint8_t { ByIdentity, BySpelling, Other };
   struct Case {
     const char* path;
-    bool same;
+    script::Identity identity;
+    const char* opened;  // the folder asked about
+    Expected expected;
   };
   const Case cases[] = {
-      {"C:\\Games\\Client\\uo.cfg", true},   {"c:\\GAMES\\client\\UO.CFG", true},
-      {"C:\\Games\\Client2\\uo.cfg", false}, {"C:\\Games\\Clien\\uo.cfg", false},
-      {"D:\\Games\\Client\\uo.cfg", false},  {"", false},
+      // One folder, however the path reaches it.
+      {"C:\\Games\\Client\\uo.cfg", client, "C:\\Games\\Client\\", ByIdentity},
+      {"C:\\GAMES~1\\Client\\UO.CFG", client, "C:\\GAMES~1\\Client\\", ByIdentity},
+      {"\\\\server\\games\\Client\\uo.cfg", client, "\\\\server\\games\\Client\\", ByIdentity},
+      {"uo.cfg", client, ".", ByIdentity},  // the current folder
+      {"C:uo.cfg", client, "C:.", ByIdentity},
+      {"C:\\Games\\Client\\other.cfg", client, "C:\\Games\\Client\\", Other},
+      {"C:\\Games\\Client\\uo.cfg", otherFolder, "C:\\Games\\Client\\", Other},
+      {"C:\\Games\\Client\\uo.cfg", otherVolume, "C:\\Games\\Client\\", Other},
+      // Who the folder is cannot be had: its spelling, in any letter case.
+      {"C:\\Games\\Client\\uo.cfg", noIndex, "C:\\Games\\Client\\", BySpelling},
+      {"c:\\GAMES\\client\\UO.CFG", unknown, "c:\\GAMES\\client\\", BySpelling},
+      {"C:\\Games\\Client2\\uo.cfg", unknown, "C:\\Games\\Client2\\", Other},
+      {"C:\\Games\\Clien\\uo.cfg", unknown, "C:\\Games\\Clien\\", Other},
+      {"D:\\Games\\Client\\uo.cfg", unknown, "D:\\Games\\Client\\", Other},
+      {"", unknown, ".", Other},
   };
-  for (const Case& c : cases) EXPECT_EQ(TurnNameFor(c.path) == name, c.same) << c.path;
+  EXPECT_NE(byIdentity, bySpelling);
+  for (const std::string& name : {byIdentity, bySpelling}) {
+    EXPECT_EQ(name.find('\\'), std::string::npos) << name;
+    EXPECT_EQ(name.rfind("Tidemark.", 0), 0u) << name;
+  }
+  for (const Case& c : cases) {
+    const std::string name = script::NameFor(c.path, c.identity);
+    EXPECT_EQ(name == byIdentity, c.expected == ByIdentity) << c.path;
+    EXPECT_EQ(name == bySpelling, c.expected == BySpelling) << c.path;
+    EXPECT_EQ(script::opened, c.opened) << c.path;
+    EXPECT_EQ(script::access, platform::kFileReadAttributes) << c.path;
+    EXPECT_EQ(script::share,
+              platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete)
+        << c.path;
+    EXPECT_EQ(script::flags, platform::kFileFlagBackupSemantics) << c.path;
+    EXPECT_EQ(script::open, 0) << c.path << ": the folder was left open";
+  }
+  // The system's own answers: one folder by two spellings, and another.
+  ScratchFolder scratch;
+  ScratchFolder::WriteFile("client/uo.cfg");
+  ScratchFolder::WriteFile("other/uo.cfg");
+  const std::string real = TurnNameFor("client\\uo.cfg");
+  EXPECT_EQ(TurnNameFor("other\\..\\client\\uo.cfg"), real);
+  EXPECT_NE(TurnNameFor("other\\uo.cfg"), real);
+  EXPECT_NE(real, script::NameFor("client\\uo.cfg", unknown)) << "the system was not asked";
 }
 
 TEST(Paths, ByteKinds) {

@@ -6,6 +6,7 @@
 // which, and nothing is started after a failed save.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "launcher/launch_sequence.h"
+#include "support/messages.h"
 #include "unit/fault_injection.h"
 #include "unit/scratch_folder.h"
 
@@ -297,6 +299,70 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
     }
     EXPECT_EQ(Names(), c.leftoverStays ? "uo.cfg " + tmp + " uo.exe " : "uo.cfg uo.exe ")
         << c.label;
+  }
+}
+
+// The program's own path as the system gives it in UTF-16 and its short
+// form, scripted: a folder whose name the ANSI code page cannot show is
+// reached through its short form; where there is none, or it has lost
+// letters too, the player is told why in one box, and not one file-system
+// call is made: nothing written, nothing made, nothing started.
+namespace scripted_module {
+std::u16string shortForm;
+platform::DWORD Copy(const std::u16string& text, platform::WCHAR* buffer, platform::DWORD size) {
+  if (text.empty()) return 0;
+  if (size <= text.size()) return static_cast<platform::DWORD>(text.size() + 1);
+  std::copy(text.c_str(), text.c_str() + text.size() + 1, buffer);
+  return static_cast<platform::DWORD>(text.size());
+}
+// A folder in Cyrillic letters, which neither code page 1252 nor the stand-in shows.
+platform::DWORD ModuleFileName(platform::HMODULE, platform::WCHAR* buffer, platform::DWORD size) {
+  return Copy(u"C:\\\u0418\u0433\u0440\u0430\\tidemark.exe", buffer, size);
+}
+platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
+                              platform::DWORD size) {
+  return Copy(shortForm, buffer, size);
+}
+}  // namespace scripted_module
+
+TEST(SaveFaultSweep, AFolderNoAnsiPathReachesIsLeftAlone) {
+  const std::string unreachable =
+      "Tidemark: " + std::string(LoadMessage(MessageId::UnreachableFolder).View());
+  struct Case {
+    const char* label;
+    std::u16string shortForm;  // empty: there is none
+    bool reached;
+  };
+  const Case cases[] = {
+      {"reached through its short form", u"tidemark.exe", true},  // the scratch folder
+      {"the drive keeps no short names", u"C:\\\u0418\u0433\u0440\u0430\\tidemark.exe", false},
+      {"no short form", u"", false},
+  };
+  ScratchFolder scratch;
+  const std::string old = kSweeps[0].config;
+  for (const Case& c : cases) {
+    LayOut(old);
+    FaultInjector injector;
+    platform::Calls().GetModuleFileNameW = &scripted_module::ModuleFileName;
+    platform::Calls().GetShortPathNameW = &scripted_module::ShortPathName;
+    scripted_module::shortForm = c.shortForm;
+    LaunchSequence sequence;
+    EXPECT_EQ(sequence.Run(), 0) << c.label;
+    if (c.reached) {
+      EXPECT_NE(Contents("uo.cfg").find("JournalSaveFile=Journals\\Journal(2026-12-07).txt"),
+                std::string::npos)
+          << c.label;
+      EXPECT_TRUE(fs::is_directory("Journals")) << c.label;
+      EXPECT_EQ(injector.Started, std::vector<std::string>{"\"uo.exe\""}) << c.label;
+      EXPECT_TRUE(injector.Boxes.empty()) << c.label;
+      continue;
+    }
+    EXPECT_EQ(Contents("uo.cfg"), old) << c.label;
+    EXPECT_FALSE(fs::exists("Journals")) << c.label;
+    EXPECT_EQ(injector.CallCount, 0) << c.label << ": the file system was asked";
+    EXPECT_TRUE(injector.Started.empty()) << c.label;
+    EXPECT_EQ(injector.Boxes, std::vector<std::string>{unreachable}) << c.label;
+    EXPECT_NE(unreachable.find("Language for non-Unicode programs"), std::string::npos);
   }
 }
 
