@@ -32,8 +32,8 @@ void Start(const TextValue& path) {
   const TextValue commandLine = TextValue("\"") + path + "\"";
   if (platform::WinExec(commandLine.Bytes(), kShow) > kLastFailureCode) return;
   const bool needsRights = platform::GetLastError() == platform::kErrorElevationRequired;
-  const ShellStart started = needsRights && RunsWithoutRights() ? StartSelfElevated()
-                                                            : StartThroughShell(path, kShow);
+  const ShellStart started =
+      needsRights && RunsWithoutRights() ? StartSelfElevated() : StartThroughShell(path, kShow);
   if (started == ShellStart::Failed) Warn(path + " could not be started.");
 }
 

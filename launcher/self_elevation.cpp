@@ -35,8 +35,8 @@ bool RunsWithoutRights() {
   }
   platform::TOKEN_ELEVATION elevation{};
   platform::DWORD size = 0;
-  const bool answered = platform::GetTokenInformation(token, platform::kTokenElevation,
-                                                      &elevation, sizeof elevation, &size) != 0;
+  const bool answered = platform::GetTokenInformation(token, platform::kTokenElevation, &elevation,
+                                                      sizeof elevation, &size) != 0;
   platform::CloseHandle(token);
   return answered && elevation.TokenIsElevated == 0;
 }

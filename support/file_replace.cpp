@@ -46,8 +46,7 @@ bool IsGone(platform::DWORD error) {
 // "in use" or, on Windows, as "access denied"; the latter is also a folder
 // that does not let this file be removed, which lasts.
 bool Remove(const TextValue& path) {
-  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; },
-                         RefusalOfMove) ||
+  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; }, RefusalOfMove) ||
          IsGone(platform::GetLastError());
 }
 

@@ -100,7 +100,7 @@ bool ConsentGiven(const std::string& hostProgram) {
 }
 
 std::string Virtualized(const std::string& hostPath, Reach reach) {
-  const std::string stored = StorePathOf(hostPath);
+  std::string stored = StorePathOf(hostPath);
   if (stored.empty()) return hostPath;
   if (reach == Reach::Read) return Exists(stored) ? stored : hostPath;
   const std::string real = Absolute(hostPath);

@@ -68,8 +68,8 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
   const bool writes = (desiredAccess & kGenericWrite) != 0;
   DWORD error = 0;
   const auto path = posix::FilePathOf(
-      fileName, writes || creationDisposition != kOpenExisting ? posix::Reach::Write
-                                                               : posix::Reach::Read,
+      fileName,
+      writes || creationDisposition != kOpenExisting ? posix::Reach::Write : posix::Reach::Read,
       error);
   if (!path) {
     SetLastError(error);
@@ -226,8 +226,8 @@ BOOL os::CloseHandle(HANDLE object) {
 BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
   DWORD error = 0;
   const auto source = posix::FilePathOf(existingFileName, posix::Reach::Write, error);
-  auto target = source ? posix::FilePathOf(newFileName, posix::Reach::Replace, error)
-                       : std::nullopt;
+  auto target =
+      source ? posix::FilePathOf(newFileName, posix::Reach::Replace, error) : std::nullopt;
   if (!source || !target) {
     SetLastError(error);
     return 0;

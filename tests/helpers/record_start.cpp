@@ -39,8 +39,8 @@ std::string Elevation() {
   }
   platform::TOKEN_ELEVATION elevation{};
   platform::DWORD size = 0;
-  const bool answered = platform::GetTokenInformation(token, platform::kTokenElevation,
-                                                      &elevation, sizeof elevation, &size) != 0;
+  const bool answered = platform::GetTokenInformation(token, platform::kTokenElevation, &elevation,
+                                                      sizeof elevation, &size) != 0;
   platform::CloseHandle(token);
   if (!answered) return "unknown";
   return elevation.TokenIsElevated != 0 ? "elevated" : "not elevated";

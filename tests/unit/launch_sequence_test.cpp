@@ -130,7 +130,7 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
 namespace scripted_start {
 platform::UINT winExecAnswer = 0;
 platform::DWORD winExecError = 0;
-int elevated = 0;  // the token's answer; -1: it cannot be read
+int elevated = 0;              // the token's answer; -1: it cannot be read
 const char* folder = nullptr;  // the current folder; null: it cannot be read
 bool shellLoads = true;
 platform::BOOL shellAnswer = 0;
@@ -148,8 +148,7 @@ platform::UINT WinExec(const char* commandLine, platform::UINT show) {
   platform::SetLastError(winExecError);
   return winExecAnswer;
 }
-platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access,
-                                platform::HANDLE* token) {
+platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access, platform::HANDLE* token) {
   *token = platform::InvalidHandleValue();
   return access == platform::kTokenQuery && elevated >= 0 ? 1 : 0;
 }
@@ -231,8 +230,8 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   };
   const Case cases[] = {
       {"needs rights, Tidemark has none: Tidemark again, elevated", 11, kRights, 0,
-       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self,
-       parameters, "C:\\Program Files (x86)\\Game"},
+       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self, parameters,
+       "C:\\Program Files (x86)\\Game"},
       {"the player declines the prompt", 11, kRights, 0, "C:\\Games", true, 0,
        platform::kErrorCancelled, winExec + shell, "", "runas", self, parameters, "C:\\Games"},
       {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, winExec + shell,

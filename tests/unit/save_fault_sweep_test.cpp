@@ -221,7 +221,8 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
 // backup or sync client), and copies without the turn: a hold that passes
 // is waited out with growing pauses, one that lasts ends the run after about
 // 2 s of them with nothing lost, "access denied" on a rename or removal
-// only about 0.1 s, and a refusal that will not pass is not waited for at all. The pauses are counted, not made.
+// only about 0.1 s, and a refusal that will not pass is not waited for at all. The pauses are
+// counted, not made.
 TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   constexpr DWORD kSharing = platform::kErrorSharingViolation;
   constexpr DWORD kLock = platform::kErrorLockViolation;
