@@ -242,9 +242,15 @@ if can_run_as_user; then
       chmod 1777 "$folder"
       chmod 0666 "$folder/uo.cfg"
     fi
-    started=$(date +%s%N)
-    E2E_AS_USER=yes run_program "$program"
-    sticky_ms[$kind]=$((($(date +%s%N) - started) / 1000000))
+    # The faster of two runs: a program's own start (Wine's above all)
+    # varies more than the half second looked for.
+    sticky_ms[$kind]=999999
+    for _ in 1 2; do
+      started=$(date +%s%N)
+      E2E_AS_USER=yes run_program "$program"
+      elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+      [ "$elapsed_ms" -lt "${sticky_ms[$kind]}" ] && sticky_ms[$kind]=$elapsed_ms
+    done
     expect_saved "sticky-$kind" "$program"
   done
   extra_ms=$((sticky_ms[denied] - sticky_ms[plain]))
