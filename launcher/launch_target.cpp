@@ -1,5 +1,6 @@
 #include "launcher/launch_target.h"
 
+#include "launcher/self_elevation.h"
 #include "launcher/shell_start.h"
 #include "platform/platform.h"
 #include "support/paths.h"
@@ -22,15 +23,18 @@ void Warn(const TextValue& text) {
 
 // The path in double quotes, so that Windows never tries "C:\Program.exe"
 // for "C:\Program Files\...". No arguments follow it.
-// A program that WinExec cannot start (one that needs administrator rights
-// among them) is tried once more the way Explorer starts it; a player who
-// declines the consent prompt has chosen, and is told nothing.
+// A program that needs administrator rights, where Tidemark has none, is
+// started by a copy of Tidemark that has them (see self_elevation.h); any
+// other program that WinExec cannot start is tried once more the way
+// Explorer starts it. A player who declines the consent prompt has chosen,
+// and is told nothing.
 void Start(const TextValue& path) {
   const TextValue commandLine = TextValue("\"") + path + "\"";
   if (platform::WinExec(commandLine.Bytes(), kShow) > kLastFailureCode) return;
-  if (StartThroughShell(path, kShow) == ShellStart::Failed) {
-    Warn(path + " could not be started.");
-  }
+  const bool needsRights = platform::GetLastError() == platform::kErrorElevationRequired;
+  const ShellStart started =
+      needsRights && RunsWithoutRights() ? StartSelfElevated() : StartThroughShell(path, kShow);
+  if (started == ShellStart::Failed) Warn(path + " could not be started.");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ class ComApartment {
 
 }  // namespace
 
-ShellStart StartThroughShell(const TextValue& path, platform::UINT show) {
+ShellStart StartThroughShell(const ShellRequest& request) {
   const auto execute = Find<platform::ShellExecuteExAFunction>("shell32.dll", "ShellExecuteExA");
   if (execute == nullptr) return ShellStart::Failed;
   platform::DWORD error = 0;
@@ -49,12 +49,22 @@ ShellStart StartThroughShell(const TextValue& path, platform::UINT show) {
     // No dialog of the shell's own (Tidemark reports a failure itself), and
     // done before the call returns: the process ends right after it.
     info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync;
-    info.lpFile = path.Bytes();  // the whole name: nothing is split at a blank
-    info.nShow = static_cast<int>(show);
+    info.lpVerb = request.Verb;
+    info.lpFile = request.File.Bytes();  // the whole name: nothing is split at a blank
+    info.lpParameters = request.Parameters;
+    info.lpDirectory = request.Directory;
+    info.nShow = static_cast<int>(request.Show);
     if (execute(&info) != 0) return ShellStart::Started;
     error = platform::GetLastError();
   }
   return error == platform::kErrorCancelled ? ShellStart::Declined : ShellStart::Failed;
+}
+
+ShellStart StartThroughShell(const TextValue& path, platform::UINT show) {
+  ShellRequest request;
+  request.File = path;
+  request.Show = show;
+  return StartThroughShell(request);
 }
 
 }  // namespace tidemark

@@ -19,11 +19,24 @@ enum class ShellStart : std::uint8_t {
   Failed,
 };
 
-// Starts the program at `path`, without parameters, in show state `show`,
-// through ShellExecuteExA with the default verb. SHELL32 (and OLE32, for
-// the COM apartment the shell asks its callers for) are loaded here only,
-// by their plain names: both are KnownDLLs, so no file beside the program
-// can stand in for them, and a run that never comes here imports neither.
+// What the shell is asked to start: the program's path, its verb (the
+// default verb when null, or "runas": with administrator rights), its
+// parameters and working folder (none when null) and its show state.
+struct ShellRequest {
+  TextValue File;
+  const char* Verb = nullptr;
+  const char* Parameters = nullptr;
+  const char* Directory = nullptr;
+  platform::UINT Show = 0;
+};
+
+// Starts a program through ShellExecuteExA. SHELL32 (and OLE32, for the
+// COM apartment the shell asks its callers for) are loaded here only, by
+// their plain names: both are KnownDLLs, so no file beside the program can
+// stand in for them, and a run that never comes here imports neither.
+ShellStart StartThroughShell(const ShellRequest& request);
+
+// The program at `path`, without parameters, with the default verb.
 ShellStart StartThroughShell(const TextValue& path, platform::UINT show);
 
 }  // namespace tidemark

@@ -121,6 +121,13 @@ struct SHELLEXECUTEINFOA {
 };
 inline constexpr DWORD kSeeMaskNoAsync = 0x100;   // done before the call returns
 inline constexpr DWORD kSeeMaskFlagNoUi = 0x400;  // no error dialog of the shell's own
+// Whether a process runs with administrator rights: its access token's
+// elevation (advapi32's OpenProcessToken and GetTokenInformation).
+struct TOKEN_ELEVATION {
+  DWORD TokenIsElevated;
+};
+inline constexpr DWORD kTokenQuery = 0x0008;
+inline constexpr DWORD kTokenElevation = 20;  // TOKEN_INFORMATION_CLASS
 inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
 inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 
@@ -348,6 +355,13 @@ UINT WinExec(const char* commandLine, UINT showCommand);
 // answer as Windows does on a fresh thread.
 HMODULE LoadLibraryA(const char* fileName);
 void* GetProcAddress(HMODULE module, const char* procName);
+// The process's own access token and what it holds (advapi32), for whether
+// it runs elevated; and its current folder (kernel32). The POSIX stand-in
+// answers from its model of User Account Control (posix/account_control.h).
+BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token);
+BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information, DWORD length,
+                         DWORD* returnLength);
+DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
 // The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
@@ -389,6 +403,9 @@ struct CallTable {
   decltype(&os::WinExec) WinExec = &os::WinExec;
   decltype(&os::LoadLibraryA) LoadLibraryA = &os::LoadLibraryA;
   decltype(&os::GetProcAddress) GetProcAddress = &os::GetProcAddress;
+  decltype(&os::OpenProcessToken) OpenProcessToken = &os::OpenProcessToken;
+  decltype(&os::GetTokenInformation) GetTokenInformation = &os::GetTokenInformation;
+  decltype(&os::GetCurrentDirectoryA) GetCurrentDirectoryA = &os::GetCurrentDirectoryA;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
   decltype(&os::Sleep) Sleep = &os::Sleep;
   decltype(&os::CreateMutexA) CreateMutexA = &os::CreateMutexA;
@@ -459,6 +476,16 @@ inline UINT WinExec(const char* commandLine, UINT showCommand) {
 inline HMODULE LoadLibraryA(const char* fileName) { return Calls().LoadLibraryA(fileName); }
 inline void* GetProcAddress(HMODULE module, const char* procName) {
   return Calls().GetProcAddress(module, procName);
+}
+inline BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
+  return Calls().OpenProcessToken(process, desiredAccess, token);
+}
+inline BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information,
+                                DWORD length, DWORD* returnLength) {
+  return Calls().GetTokenInformation(token, informationClass, information, length, returnLength);
+}
+inline DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
+  return Calls().GetCurrentDirectoryA(size, buffer);
 }
 inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
 inline void Sleep(DWORD milliseconds) { Calls().Sleep(milliseconds); }

@@ -33,12 +33,6 @@ constexpr std::size_t kMaxPath = 260;
 
 [[noreturn]] void FailWrite() { throw EWriteError(LoadMessage(MessageId::StreamWriteError)); }
 
-// Removing or renaming a file that another program has open is refused as
-// "in use" or, on Windows, as "access denied".
-bool IsPassingRefusalOfMove(platform::DWORD error) {
-  return IsInUse(error) || error == platform::kErrorAccessDenied;
-}
-
 bool IsDiskFull(platform::DWORD error) {
   return error == platform::kErrorDiskFull || error == platform::kErrorHandleDiskFull;
 }
@@ -48,9 +42,11 @@ bool IsGone(platform::DWORD error) {
 }
 
 // Removes a temporary file; one that is already gone counts as removed.
+// Removing or renaming a file that another program has open is refused as
+// "in use" or, on Windows, as "access denied"; the latter is also a folder
+// that does not let this file be removed, which lasts.
 bool Remove(const TextValue& path) {
-  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; },
-                         IsPassingRefusalOfMove) ||
+  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; }, RefusalOfMove) ||
          IsGone(platform::GetLastError());
 }
 
@@ -136,7 +132,7 @@ class TemporaryFile {
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WaitOutRefusals([&] { return Replace(path); }, IsPassingRefusalOfMove)) {
+    if (!WaitOutRefusals([&] { return Replace(path); }, RefusalOfMove)) {
       // A folder that lets a file be made but not renamed over another.
       if (platform::GetLastError() == platform::kErrorAccessDenied) {
         return Outcome::NeedsRewriteInPlace;
@@ -165,9 +161,11 @@ class TemporaryFile {
             return handle_ != platform::InvalidHandleValue();
           },
           [&](platform::DWORD error) {
-            if (IsInUse(error)) return true;
-            return error == platform::kErrorAccessDenied &&
-                   platform::GetFileAttributesA(name_.Bytes()) != platform::kInvalidFileAttributes;
+            if (IsInUse(error)) return Refusal::Passing;
+            const bool beingRemoved =
+                error == platform::kErrorAccessDenied &&
+                platform::GetFileAttributesA(name_.Bytes()) != platform::kInvalidFileAttributes;
+            return beingRemoved ? Refusal::Passing : Refusal::Lasting;
           });
       if (created) {
         created_ = true;

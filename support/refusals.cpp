@@ -8,6 +8,8 @@ namespace {
 // that looks at a new file, then longer; 2,011 ms in all. (Windows rounds a
 // pause up to its clock tick, 15.6 ms by default, so there a little more.)
 constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
+// A brief wait takes the first seven of them: 127 ms in all.
+constexpr platform::DWORD kBriefPauses = 7;
 
 }  // namespace
 
@@ -15,15 +17,22 @@ bool IsInUse(platform::DWORD error) {
   return error == platform::kErrorSharingViolation || error == platform::kErrorLockViolation;
 }
 
+Refusal RefusalOfMove(platform::DWORD error) {
+  if (IsInUse(error)) return Refusal::Passing;
+  return error == platform::kErrorAccessDenied ? Refusal::Brief : Refusal::Lasting;
+}
+
 bool WaitOutRefusals(const std::function<bool()>& attempt,
-                     const std::function<bool(platform::DWORD)>& passing) {
+                     const std::function<Refusal(platform::DWORD)>& refusal) {
   if (attempt()) return true;
+  platform::DWORD tries = 0;
   for (const platform::DWORD pause : kPauses) {
     const platform::DWORD error = platform::GetLastError();
-    const bool passes = passing(error);
+    const Refusal kind = refusal(error);
     platform::SetLastError(error);  // the question may have asked the system
-    if (!passes) return false;
+    if (kind == Refusal::Lasting || (kind == Refusal::Brief && tries >= kBriefPauses)) return false;
     platform::Sleep(pause);
+    ++tries;
     if (attempt()) return true;
   }
   return false;
@@ -38,7 +47,7 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
                                        platform::kFileAttributeNormal, nullptr);
         return handle != platform::InvalidHandleValue();
       },
-      IsInUse);
+      [](platform::DWORD error) { return IsInUse(error) ? Refusal::Passing : Refusal::Lasting; });
   return handle;
 }
 

@@ -2,9 +2,13 @@
 // saving, hold a file for a moment, and Windows then refuses to open, remove
 // or rename it ("in use", or "access denied" for a file about to be
 // removed). Such a refusal is waited out, with growing pauses, about 2 s in
-// all for one call; one that lasts longer is reported as before.
+// all for one call; one that lasts longer is reported as before. "Access
+// denied" is more often lasting (a folder that lets files be made but not
+// removed or renamed over): where it may pass, it is waited out only
+// briefly, about 0.1 s in all, so that a lasting one costs little.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "platform/platform.h"
@@ -14,11 +18,19 @@ namespace tidemark {
 // A sharing or lock violation: another program has the file open.
 bool IsInUse(platform::DWORD error);
 
+// How long a refusal may be waited out: not at all, briefly, or in full.
+enum class Refusal : std::uint8_t { Lasting, Brief, Passing };
+
+// The refusals of a removal or a rename: "in use" in full, "access denied"
+// briefly.
+Refusal RefusalOfMove(platform::DWORD error);
+
 // Calls `attempt` until it succeeds, pausing between tries while
-// `passing(GetLastError())` says the refusal may pass. True when an attempt
-// succeeded; otherwise the last error is the last attempt's.
+// `refusal(GetLastError())` says the refusal may pass, and for how long.
+// True when an attempt succeeded; otherwise the last error is the last
+// attempt's.
 bool WaitOutRefusals(const std::function<bool()>& attempt,
-                     const std::function<bool(platform::DWORD)>& passing);
+                     const std::function<Refusal(platform::DWORD)>& refusal);
 
 // CreateFileA (normal attributes), with another program's hold on the file
 // waited out; the invalid handle value when it could not be opened.

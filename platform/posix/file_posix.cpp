@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/account_control.h"
 #include "platform/posix/host_path.h"
 
 namespace tidemark::platform {
@@ -63,14 +64,17 @@ std::string FolderOf(const std::string& path) {
 
 HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*,
                        DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
+  const bool reads = (desiredAccess & kGenericRead) != 0;
+  const bool writes = (desiredAccess & kGenericWrite) != 0;
   DWORD error = 0;
-  const auto path = posix::HostPathOf(fileName, false, error);
+  const auto path = posix::FilePathOf(
+      fileName,
+      writes || creationDisposition != kOpenExisting ? posix::Reach::Write : posix::Reach::Read,
+      error);
   if (!path) {
     SetLastError(error);
     return InvalidHandleValue();
   }
-  const bool reads = (desiredAccess & kGenericRead) != 0;
-  const bool writes = (desiredAccess & kGenericWrite) != 0;
   int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
   switch (creationDisposition) {
     case kCreateNew:
@@ -224,8 +228,9 @@ BOOL os::CloseHandle(HANDLE object) {
 
 BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
   DWORD error = 0;
-  const auto source = posix::HostPathOf(existingFileName, false, error);
-  auto target = source ? posix::HostPathOf(newFileName, false, error) : std::nullopt;
+  const auto source = posix::FilePathOf(existingFileName, posix::Reach::Write, error);
+  auto target =
+      source ? posix::FilePathOf(newFileName, posix::Reach::Replace, error) : std::nullopt;
   if (!source || !target) {
     SetLastError(error);
     return 0;
@@ -274,17 +279,22 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
 
 BOOL os::DeleteFileA(const char* fileName) {
   DWORD error = 0;
-  const auto path = posix::HostPathOf(fileName, false, error);
-  if (!path) {
+  const auto real = posix::HostPathOf(fileName, false, error);
+  if (!real) {
     SetLastError(error);
     return 0;
   }
-  struct stat status {};
-  if (stat(path->c_str(), &status) == 0 && (S_ISDIR(status.st_mode) || HasNoWriteBits(status))) {
+  if (posix::RemovalRefused(*real)) {
     SetLastError(kErrorAccessDenied);
     return 0;
   }
-  if (unlink(path->c_str()) != 0) {
+  const std::string path = posix::Virtualized(*real, posix::Reach::Read);
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0 && (S_ISDIR(status.st_mode) || HasNoWriteBits(status))) {
+    SetLastError(kErrorAccessDenied);
+    return 0;
+  }
+  if (unlink(path.c_str()) != 0) {
     SetLastError(posix::Win32ErrorOf(errno));
     return 0;
   }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/account_control.h"
 #include "platform/posix/host_path.h"
 
 #ifdef TIDEMARK_COVERAGE
@@ -175,6 +176,23 @@ DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size)
   return static_cast<DWORD>(length);
 }
 
+DWORD os::GetCurrentDirectoryA(DWORD size, char* buffer) {
+  std::string folder(4096, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) {
+      lastError = posix::Win32ErrorOf(errno);
+      return 0;
+    }
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  const std::string path = posix::WindowsPathOf(folder);
+  // As Windows answers: the size needed, its zero included, when it does not fit.
+  if (buffer == nullptr || path.size() >= size) return static_cast<DWORD>(path.size() + 1);
+  std::memcpy(buffer, path.c_str(), path.size() + 1);
+  return static_cast<DWORD>(path.size());
+}
+
 const char* GetCommandLineA() {
   static const std::string line = BuildCommandLine();
   return line.c_str();
@@ -192,6 +210,7 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
     lastError = error;
     return InvalidHandleValue();
   }
+  *path = posix::Virtualized(*path, posix::Reach::Read);
   if (path->ends_with('/')) {
     lastError = kErrorFileNotFound;  // A search names an entry, never a folder's inside.
     return InvalidHandleValue();
@@ -264,7 +283,7 @@ BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTim
 
 DWORD os::GetFileAttributesA(const char* fileName) {
   DWORD error = 0;
-  auto path = posix::HostPathOf(fileName, false, error);
+  auto path = posix::FilePathOf(fileName, posix::Reach::Read, error);
   if (!path) {
     lastError = error;
     return kInvalidFileAttributes;
@@ -287,7 +306,13 @@ BOOL os::CreateDirectoryA(const char* pathName, void*) {
     lastError = error;
     return 0;
   }
-  if (mkdir(path->c_str(), 0777) != 0) {
+  // A folder that exists in the real folder or in the store exists.
+  struct stat status {};
+  if (stat(posix::Virtualized(*path, posix::Reach::Read).c_str(), &status) == 0) {
+    lastError = kErrorAlreadyExists;
+    return 0;
+  }
+  if (mkdir(posix::Virtualized(*path, posix::Reach::Replace).c_str(), 0777) != 0) {
     lastError = errno == ENOENT ? kErrorPathNotFound : posix::Win32ErrorOf(errno);
     return 0;
   }

@@ -1,6 +1,7 @@
-// The Linux stand-in for WinExec: the command line's first token, quoted or
-// not, names the program; it is started without a shell and not waited for,
-// with the show state in its environment for GetStartupInfoA.
+// The Linux stand-in for WinExec and the shell: the command line's first
+// token, quoted or not, names the program; it is started without a shell
+// and not waited for, with the show state in its environment for
+// GetStartupInfoA, and elevated or not as account_control.h models it.
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,11 +10,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/account_control.h"
 #include "platform/posix/host_path.h"
 
 extern char** environ;
@@ -78,7 +81,13 @@ void GetStartupInfoA(STARTUPINFOA* startupInfo) {
   }
 }
 
-UINT os::WinExec(const char* commandLine, UINT showCommand) {
+namespace {
+
+constexpr const char* kElevatedVariable = "TIDEMARK_UAC_ELEVATED";
+
+// Starts the program the command line names, elevated or as this process
+// runs, in `hostFolder` when one is given (else in this process's folder).
+UINT Spawn(const char* commandLine, UINT showCommand, bool elevated, const char* hostFolder) {
   std::vector<std::string> tokens = TokensOf(commandLine);
   if (tokens.empty()) return kErrorFileNotFound;
   DWORD error = 0;
@@ -91,20 +100,28 @@ UINT os::WinExec(const char* commandLine, UINT showCommand) {
   arguments.reserve(tokens.size() + 1);
   for (std::string& token : tokens) arguments.push_back(token.data());
   arguments.push_back(nullptr);
-  // The show state goes where GetStartupInfoA finds it.
+  // The show state goes where GetStartupInfoA finds it; the elevation
+  // where the program's own calls find it.
   std::vector<std::string> settings;
   for (char** setting = environ; *setting != nullptr; ++setting) {
-    if (!std::string_view(*setting).starts_with(kShowStateVariable))
+    const std::string_view name(*setting);
+    if (!name.starts_with(kShowStateVariable) && !name.starts_with(kElevatedVariable))
       settings.emplace_back(*setting);
   }
   settings.push_back(std::string(kShowStateVariable) + "=" + std::to_string(showCommand));
+  if (elevated) settings.push_back(std::string(kElevatedVariable) + "=1");
   std::vector<char*> environment;
   environment.reserve(settings.size() + 1);
   for (std::string& setting : settings) environment.push_back(setting.data());
   environment.push_back(nullptr);
+  posix_spawn_file_actions_t actions{};
+  posix_spawn_file_actions_init(&actions);
+  if (hostFolder != nullptr) posix_spawn_file_actions_addchdir_np(&actions, hostFolder);
   pid_t child = 0;
-  switch (posix_spawn(&child, program->c_str(), nullptr, nullptr, arguments.data(),
-                      environment.data())) {
+  const int failure = posix_spawn(&child, program->c_str(), &actions, nullptr, arguments.data(),
+                                  environment.data());
+  posix_spawn_file_actions_destroy(&actions);
+  switch (failure) {
     case 0:
       return 33;  // started
     case ENOENT:
@@ -119,6 +136,30 @@ UINT os::WinExec(const char* commandLine, UINT showCommand) {
     default:
       return kErrorGeneralFailure;
   }
+}
+
+// The host path of the program a command line names; empty when none.
+std::string ProgramOf(const char* commandLine) {
+  const std::vector<std::string> tokens = TokensOf(commandLine);
+  DWORD error = 0;
+  const auto program =
+      tokens.empty() ? std::nullopt : posix::HostPathOf(tokens.front().c_str(), false, error);
+  return program.value_or(std::string());
+}
+
+}  // namespace
+
+UINT os::WinExec(const char* commandLine, UINT showCommand) {
+  // CreateProcess never asks for consent: a program that needs
+  // administrator rights is refused to a process that has none. WinExec
+  // answers 11 for an error above 31, which the last error keeps.
+  if (!posix::RunsElevated() && posix::NeedsAdministrator(ProgramOf(commandLine))) {
+    SetLastError(kErrorElevationRequired);
+    return kErrorBadFormat;
+  }
+  const UINT answer = Spawn(commandLine, showCommand, posix::RunsElevated(), nullptr);
+  if (answer <= kErrorGeneralFailure) SetLastError(answer);
+  return answer;
 }
 
 namespace {
@@ -139,16 +180,19 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The shell starts a program as WinExec does here (there is no consent to
-// ask for): the file, quoted, then its parameters. Only the default verb
-// and "open" start anything, as for a program on Windows.
+// The shell starts a program as Explorer does: the file, quoted, then its
+// parameters. The default verb and "open" start it as this process runs,
+// unless it needs administrator rights; "runas" starts it elevated. An
+// elevation that this process does not have asks for consent first; an
+// elevated start with no working folder given starts in the system folder.
 BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
   if (info == nullptr || info->cbSize != sizeof *info || info->lpFile == nullptr) {
     SetLastError(kErrorInvalidParameter);
     return 0;
   }
-  if (info->lpVerb != nullptr && *info->lpVerb != '\0' &&
-      !SameNameIgnoringCase(info->lpVerb, "open")) {
+  const bool defaultVerb = info->lpVerb == nullptr || *info->lpVerb == '\0' ||
+                           SameNameIgnoringCase(info->lpVerb, "open");
+  if (!defaultVerb && !SameNameIgnoringCase(info->lpVerb, "runas")) {
     SetLastError(kErrorNoAssociation);
     return 0;
   }
@@ -156,8 +200,24 @@ BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
   if (info->lpParameters != nullptr && *info->lpParameters != '\0') {
     commandLine += std::string(" ") + info->lpParameters;
   }
-  const UINT started = os::WinExec(commandLine.c_str(), static_cast<UINT>(info->nShow));
-  if (started <= 31) {
+  const std::string program = ProgramOf(commandLine.c_str());
+  const bool elevates =
+      !posix::RunsElevated() && (!defaultVerb || posix::NeedsAdministrator(program));
+  if (elevates && !posix::ConsentGiven(program)) {
+    SetLastError(kErrorCancelled);
+    return 0;
+  }
+  const bool elevated = elevates || posix::RunsElevated();
+  DWORD error = 0;
+  std::optional<std::string> folder;
+  if (info->lpDirectory != nullptr && *info->lpDirectory != '\0') {
+    folder = posix::HostPathOf(info->lpDirectory, false, error);
+  } else if (elevates) {
+    folder = "/";
+  }
+  const UINT started = Spawn(commandLine.c_str(), static_cast<UINT>(info->nShow), elevated,
+                             folder ? folder->c_str() : nullptr);
+  if (started <= kErrorGeneralFailure) {
     SetLastError(started);
     return 0;
   }

@@ -21,6 +21,8 @@ static_assert(sizeof(STARTUPINFOA) == sizeof(::STARTUPINFOA));
 static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION));
 static_assert(sizeof(SHELLEXECUTEINFOA) == sizeof(::SHELLEXECUTEINFOA));
 static_assert(offsetof(SHELLEXECUTEINFOA, hProcess) == offsetof(::SHELLEXECUTEINFOA, hProcess));
+static_assert(sizeof(TOKEN_ELEVATION) == sizeof(::TOKEN_ELEVATION));
+static_assert(kTokenElevation == ::TokenElevation);
 static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == offsetof(::SHELLEXECUTEINFOA, nShow));
 // The functions found by name are called with the system's convention.
 static_assert(std::is_same_v<ShellExecuteExAFunction, BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>);
@@ -213,6 +215,27 @@ HMODULE os::LoadLibraryA(const char* fileName) { return ::LoadLibraryA(fileName)
 
 void* os::GetProcAddress(HMODULE module, const char* procName) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<::HMODULE>(module), procName));
+}
+
+BOOL os::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
+  ::HANDLE opened = nullptr;
+  const ::BOOL done = ::OpenProcessToken(process, desiredAccess, &opened);
+  *token = opened;
+  return done;
+}
+
+BOOL os::GetTokenInformation(HANDLE token, DWORD informationClass, void* information, DWORD length,
+                             DWORD* returnLength) {
+  ::DWORD needed = 0;
+  const ::BOOL done =
+      ::GetTokenInformation(token, static_cast<::TOKEN_INFORMATION_CLASS>(informationClass),
+                            information, length, &needed);
+  if (returnLength != nullptr) *returnLength = needed;
+  return done;
+}
+
+DWORD os::GetCurrentDirectoryA(DWORD size, char* buffer) {
+  return ::GetCurrentDirectoryA(size, buffer);
 }
 
 void os::GetLocalTime(SYSTEMTIME* systemTime) {

@@ -136,10 +136,11 @@ expect_same_bytes() {  # actual-file expected-file
 }
 
 # The names in a folder, one a line, sorted: to see that nothing was added.
-# The show-state and start-count records of the stand-ins (NAME.shown,
-# NAME.started-PID) are left out.
+# The show-state, start-count and what-it-sees records of the stand-ins
+# (NAME.shown, NAME.started-PID, NAME.sees) are left out.
 listing() {
-  (cd "$1" && find . -mindepth 1 -maxdepth 1 ! -name '*.shown' ! -name '*.started-*' | LC_ALL=C sort)
+  (cd "$1" && find . -mindepth 1 -maxdepth 1 ! -name '*.shown' ! -name '*.started-*' ! -name '*.sees' |
+    LC_ALL=C sort)
 }
 
 # How many times a stand-in was started.

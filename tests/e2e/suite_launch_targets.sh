@@ -197,3 +197,88 @@ if ! on_wine; then
   expect_eq "$(started_command_line "$folder/script")" "$folder/uo.exe" "script started"
   expect_eq "$BOXES" "" "message boxes"
 fi
+
+if ! on_wine; then
+  # --- under Program Files, over the stand-in's model of User Account
+  # Control (platform/posix/account_control.h): the client folder lies in a
+  # protected folder; what an unelevated program writes there goes to its
+  # store. The client, elevated or not, must read the journal line. -------
+  # A client folder in a protected folder of its own; the client needs
+  # administrator rights when asked. Prints the program's path.
+  uac_client() {  # name [needs-rights]
+    local program folder
+    program=$(launch_client "uac-$1/Game" "" "" client)
+    folder=$(dirname "$program")
+    printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n' >"$folder/uo.cfg"
+    [ "${2:-}" == needs-rights ] && touch "$folder/uo.exe.requireAdministrator"
+    printf '%s' "$program"
+  }
+  # Runs it with the model on: the protected folder, the store, the answer
+  # at the prompt, and a file that lists the prompts shown.
+  uac_run() {  # name program consent [elevated]
+    TIDEMARK_UAC_PROTECTED="$E2E_ROOT/uac-$1" TIDEMARK_UAC_STORE="$E2E_ROOT/uac-store-$1" \
+      TIDEMARK_UAC_PROMPTS="$E2E_ROOT/uac-prompts-$1" TIDEMARK_UAC_CONSENT="$3" \
+      TIDEMARK_UAC_ELEVATED="${4:-0}" run_program "$2"
+  }
+  prompts_shown() { cat "$E2E_ROOT/uac-prompts-$1" 2>/dev/null; }
+  # What the stand-in client saw: elevated or not, its journal line, its folder.
+  client_sees() {  # client path
+    started_command_line "$1" >/dev/null
+    printf '%s|%s|%s' "$(sed -n 1p "$1.sees")" "$(sed -n 2p "$1.sees")" "$(sed -n 3p "$1.sees")"
+  }
+  line_in() { grep -a '^JournalSaveFile=' "$1" | tr -d '\r'; }
+
+  E2E_CASE="uac: protected folder, nothing elevated: the client reads the store's copy"
+  program=$(uac_client plain)
+  folder=$(dirname "$program")
+  store="$E2E_ROOT/uac-store-plain$folder"
+  uac_run plain "$program" no
+  expect_eq "$STATUS" 0 "exit code"
+  expect_eq "$BOXES" "" "message boxes"
+  expected_line=$(journal_line "$folder" "$(journal_date_now)")
+  expect_eq "$(client_sees "$store/uo.exe")" "not elevated|$expected_line|$(windows_path "$PWD")" \
+    "what the client saw"
+  expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
+  expect_folder "$store/Journals"
+  expect_no_folder "$folder/Journals"
+  expect_eq "$(prompts_shown plain)" "" "prompts"
+
+  for consent in yes no; do
+    E2E_CASE="uac: the client needs administrator rights, consent: $consent"
+    program=$(uac_client "consent-$consent" needs-rights)
+    folder=$(dirname "$program")
+    uac_run "consent-$consent" "$program" "$consent"
+    expect_eq "$STATUS" 0 "exit code"
+    expect_eq "$BOXES" "" "message boxes"
+    if [ "$consent" == yes ]; then
+      # Tidemark, elevated, updated the real uo.cfg and started the client,
+      # elevated, in the folder Tidemark was started in.
+      expect_eq "$(client_sees "$folder/uo.exe")" \
+        "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$PWD")" \
+        "what the client saw"
+      expect_eq "$(line_in "$folder/uo.cfg")" "$(journal_line "$folder" "$(journal_date_now)")" \
+        "the real uo.cfg"
+      expect_eq "$(start_count "$folder/uo.exe")" 1 "client starts"
+    else
+      sleep 1
+      expect_not_started "$folder/uo.exe"
+      expect_not_started "$E2E_ROOT/uac-store-consent-$consent$folder/uo.exe"
+    fi
+    # One prompt, and it names Tidemark.
+    expect_eq "$(prompts_shown "consent-$consent")" "$(windows_path "$program")" "prompts"
+  done
+
+  E2E_CASE="uac: Tidemark already elevated: no prompt, the real uo.cfg"
+  program=$(uac_client elevated needs-rights)
+  folder=$(dirname "$program")
+  uac_run elevated "$program" no 1
+  expect_eq "$STATUS" 0 "exit code"
+  expect_eq "$BOXES" "" "message boxes"
+  expect_eq "$(client_sees "$folder/uo.exe")" \
+    "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$PWD")" \
+    "what the client saw"
+  expect_eq "$(line_in "$folder/uo.cfg")" "$(journal_line "$folder" "$(journal_date_now)")" \
+    "the real uo.cfg"
+  expect_no_folder "$E2E_ROOT/uac-store-elevated"
+  expect_eq "$(prompts_shown elevated)" "" "prompts"
+fi

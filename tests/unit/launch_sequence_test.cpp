@@ -7,6 +7,7 @@
 #include "launcher/launch_target.h"
 #include "launcher/program_start.h"
 #include "platform/platform.h"
+#include "support/command_line.h"
 #include "support/errors.h"
 
 namespace tidemark {
@@ -122,18 +123,24 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
 }
 
 // The launch through the call table: WinExec, and the shell behind it for
-// a program that WinExec could not start. Every file is present; what the
-// system answers is scripted, and what the launch asked of it is recorded.
+// a program that WinExec could not start; for one that needs administrator
+// rights where Tidemark has none, Tidemark itself, elevated. Every file is
+// present; what the system answers is scripted, and what the launch asked
+// of it is recorded.
 namespace scripted_start {
 platform::UINT winExecAnswer = 0;
 platform::DWORD winExecError = 0;
+int elevated = 0;              // the token's answer; -1: it cannot be read
+const char* folder = nullptr;  // the current folder; null: it cannot be read
 bool shellLoads = true;
 platform::BOOL shellAnswer = 0;
 platform::DWORD shellError = 0;
 std::string calls;  // in order
 platform::SHELLEXECUTEINFOA given{};
-std::string givenFile;
+std::string givenVerb, givenFile, givenParameters, givenDirectory;
 std::string boxes;
+
+std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 
 platform::DWORD Attributes(const char*) { return platform::kFileAttributeNormal; }
 platform::UINT WinExec(const char* commandLine, platform::UINT show) {
@@ -141,10 +148,33 @@ platform::UINT WinExec(const char* commandLine, platform::UINT show) {
   platform::SetLastError(winExecError);
   return winExecAnswer;
 }
+platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access, platform::HANDLE* token) {
+  *token = platform::InvalidHandleValue();
+  return access == platform::kTokenQuery && elevated >= 0 ? 1 : 0;
+}
+platform::BOOL GetTokenInformation(platform::HANDLE, platform::DWORD kind, void* information,
+                                   platform::DWORD length, platform::DWORD*) {
+  if (kind != platform::kTokenElevation || length != sizeof(platform::TOKEN_ELEVATION)) return 0;
+  static_cast<platform::TOKEN_ELEVATION*>(information)->TokenIsElevated =
+      static_cast<platform::DWORD>(elevated);
+  return 1;
+}
+platform::BOOL CloseHandle(platform::HANDLE) { return 1; }
+platform::DWORD GetCurrentDirectoryA(platform::DWORD size, char* buffer) {
+  if (folder == nullptr) return 0;
+  const std::string text = folder;
+  if (text.size() >= size) return static_cast<platform::DWORD>(text.size() + 1);
+  text.copy(buffer, text.size());
+  buffer[text.size()] = '\0';
+  return static_cast<platform::DWORD>(text.size());
+}
 platform::BOOL TIDEMARK_WINAPI ShellExecuteExA(platform::SHELLEXECUTEINFOA* info) {
   calls += "ShellExecuteExA ";
   given = *info;
-  givenFile = info->lpFile == nullptr ? "(null)" : info->lpFile;
+  givenVerb = Text(info->lpVerb);
+  givenFile = Text(info->lpFile);
+  givenParameters = Text(info->lpParameters);
+  givenDirectory = Text(info->lpDirectory);
   platform::SetLastError(shellError);
   return shellAnswer;
 }
@@ -172,58 +202,85 @@ int MessageBoxA(platform::HWND, const char* text, const char* caption, platform:
 
 TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   namespace script = scripted_start;
+  constexpr platform::DWORD kRights = platform::kErrorElevationRequired;
   const std::string winExec = "WinExec(\"C:\\Tools\\assist.exe\",5) ";
   const std::string shell =
       "LoadLibraryA(shell32.dll) LoadLibraryA(ole32.dll) "
       "LoadLibraryA(ole32.dll) CoInitializeEx(6) ShellExecuteExA "
       "CoUninitialize ";
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
+  // Tidemark started once more, elevated: its own path as the ANSI calls
+  // reach it, the parameters it was given, its current folder.
+  const std::string self(ReachableModulePath().View());
+  const std::string parameters = CommandTail(platform::GetCommandLineA());
+  const std::string program = "C:\\Tools\\assist.exe";
   struct Case {
     const char* label;
     platform::UINT winExecAnswer;
     platform::DWORD winExecError;
+    int elevated;
+    const char* folder;
     bool shellLoads;
     platform::BOOL shellAnswer;
     platform::DWORD shellError;
     std::string calls;
     std::string boxes;
+    // What the shell was given: verb, file, parameters, working folder.
+    std::string verb, file, parameters, directory;
   };
   const Case cases[] = {
-      {"needs administrator rights: the shell starts it", 5, platform::kErrorElevationRequired,
-       true, 1, 0, winExec + shell, ""},
-      {"the player declines the prompt", 5, platform::kErrorElevationRequired, true, 0,
-       platform::kErrorCancelled, winExec + shell, ""},
-      {"the shell fails too", 11, 11, true, 0, 193, winExec + shell, notStarted},
-      {"shell32 cannot be loaded", 5, platform::kErrorElevationRequired, false, 1, 0,
-       winExec + "LoadLibraryA(shell32.dll) ", notStarted},
-      {"WinExec starts it", 33, 0, true, 1, 0, winExec, ""},
+      {"needs rights, Tidemark has none: Tidemark again, elevated", 11, kRights, 0,
+       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self, parameters,
+       "C:\\Program Files (x86)\\Game"},
+      {"the player declines the prompt", 11, kRights, 0, "C:\\Games", true, 0,
+       platform::kErrorCancelled, winExec + shell, "", "runas", self, parameters, "C:\\Games"},
+      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, winExec + shell,
+       notStarted, "runas", self, parameters, "C:\\Games"},
+      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0, winExec + shell, "",
+       "runas", self, parameters, "(null)"},
+      // Never a loop: an elevated copy starts the program, never itself.
+      {"needs rights, Tidemark elevated: the program, by the shell", 11, kRights, 1, "C:\\Games",
+       true, 1, 0, winExec + shell, "", "(null)", program, "(null)", "(null)"},
+      {"elevation unknown: the program, by the shell", 11, kRights, -1, "C:\\Games", true, 1, 0,
+       winExec + shell, "", "(null)", program, "(null)", "(null)"},
+      {"the shell fails too", 11, 11, 0, "C:\\Games", true, 0, 193, winExec + shell, notStarted,
+       "(null)", program, "(null)", "(null)"},
+      {"shell32 cannot be loaded", 11, kRights, 1, "C:\\Games", false, 1, 0,
+       winExec + "LoadLibraryA(shell32.dll) ", notStarted, "", "", "", ""},
+      {"WinExec starts it", 33, 0, 0, "C:\\Games", true, 1, 0, winExec, "", "", "", "", ""},
   };
   for (const Case& c : cases) {
     const platform::CallTable saved = platform::Calls();
     platform::CallTable& table = platform::Calls();
     table.GetFileAttributesA = &script::Attributes;
     table.WinExec = &script::WinExec;
+    table.OpenProcessToken = &script::OpenProcessToken;
+    table.GetTokenInformation = &script::GetTokenInformation;
+    table.CloseHandle = &script::CloseHandle;
+    table.GetCurrentDirectoryA = &script::GetCurrentDirectoryA;
     table.LoadLibraryA = &script::LoadLibraryA;
     table.GetProcAddress = &script::GetProcAddress;
     table.MessageBoxA = &script::MessageBoxA;
     script::winExecAnswer = c.winExecAnswer;
     script::winExecError = c.winExecError;
+    script::elevated = c.elevated;
+    script::folder = c.folder;
     script::shellLoads = c.shellLoads;
     script::shellAnswer = c.shellAnswer;
     script::shellError = c.shellError;
     script::calls.clear();
     script::boxes.clear();
     script::given = {};
-    script::givenFile.clear();
-    SelectLaunchTarget("C:\\Games\\", "C:\\Tools\\assist.exe");
+    SelectLaunchTarget("C:\\Games\\", program.c_str());
     platform::Calls() = saved;
     EXPECT_EQ(script::calls, c.calls) << c.label;
     EXPECT_EQ(script::boxes, c.boxes) << c.label;
     if (c.calls.find("ShellExecuteExA") == std::string::npos) continue;
     EXPECT_EQ(script::given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
-    EXPECT_EQ(script::given.lpVerb, nullptr) << c.label;  // the default verb
-    EXPECT_EQ(script::givenFile, "C:\\Tools\\assist.exe") << c.label;
-    EXPECT_EQ(script::given.lpParameters, nullptr) << c.label;
+    EXPECT_EQ(script::givenVerb, c.verb) << c.label;
+    EXPECT_EQ(script::givenFile, c.file) << c.label;
+    EXPECT_EQ(script::givenParameters, c.parameters) << c.label;
+    EXPECT_EQ(script::givenDirectory, c.directory) << c.label;
     EXPECT_EQ(script::given.nShow, 5) << c.label;
     EXPECT_EQ(script::given.fMask, platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync)
         << c.label;

@@ -222,8 +222,9 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
 // Another program holds uo.cfg or the new file for a while (a scanner, a
 // backup or sync client), and copies without the turn: a hold that passes
 // is waited out with growing pauses, one that lasts ends the run after about
-// 2 s of them with nothing lost, and a refusal that will not pass is not
-// waited for at all. The pauses are counted, not made.
+// 2 s of them with nothing lost, "access denied" on a rename or removal
+// only about 0.1 s, and a refusal that will not pass is not waited for at all. The pauses are
+// counted, not made.
 TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   constexpr DWORD kSharing = platform::kErrorSharingViolation;
   constexpr DWORD kLock = platform::kErrorLockViolation;
@@ -258,14 +259,15 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        2011,
        false},
       // Denied for good: a folder that lets files be made but not renamed
-      // over others; rewritten in place.
+      // over others or removed; waited out only briefly, rewritten in place.
       {"replace denied for good",
        {"MoveFileExA", "uo.cfg", kDenied, kLasts},
        false,
        0,
        0,
-       2011,
+       127,
        false},
+      {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 127, true},
       {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
       // A file being removed is refused with "access denied" while its
       // name is still there.

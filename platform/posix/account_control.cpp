@@ -1,0 +1,160 @@
+#include "platform/posix/account_control.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+
+#include "platform/posix/host_path.h"
+
+namespace tidemark::platform::posix {
+
+namespace {
+
+std::string Setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// The path from the root, without a closing "/" (a folder's path names it
+// with or without one).
+std::string Absolute(const std::string& hostPath) {
+  std::string path = hostPath;
+  if (!path.starts_with('/')) {
+    char folder[PATH_MAX] = {};
+    if (getcwd(folder, sizeof folder) != nullptr) path = std::string(folder) + "/" + path;
+  }
+  while (path.size() > 1 && path.ends_with('/')) path.pop_back();
+  return path;
+}
+
+// The protected folder, resolved once: the paths the file calls are given
+// are compared with it byte for byte.
+const std::string& ProtectedFolder() {
+  static const std::string folder = [] {
+    const std::string given = Setting("TIDEMARK_UAC_PROTECTED");
+    if (given.empty()) return std::string();
+    char resolved[PATH_MAX] = {};
+    return realpath(given.c_str(), resolved) != nullptr ? std::string(resolved) : given;
+  }();
+  return folder;
+}
+
+// The store's path for a path under the protected folder; empty where the
+// model does not redirect (no protected folder, or an elevated process).
+std::string StorePathOf(const std::string& hostPath) {
+  const std::string& guarded = ProtectedFolder();
+  static const std::string store = Setting("TIDEMARK_UAC_STORE");
+  if (guarded.empty() || store.empty() || RunsElevated()) return {};
+  const std::string path = Absolute(hostPath);
+  if (path != guarded && !path.starts_with(guarded + "/")) return {};
+  return store + path;
+}
+
+bool Exists(const std::string& path) {
+  struct stat status {};
+  return lstat(path.c_str(), &status) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of('/');
+  return cut == std::string::npos || cut == 0 ? std::string("/") : path.substr(0, cut);
+}
+
+// The store's folders for a real folder that exists: made as needed.
+void MirrorFolder(const std::string& storeFolder, const std::string& realFolder) {
+  struct stat status {};
+  if (stat(realFolder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return;
+  if (Exists(storeFolder)) return;
+  MirrorFolder(FolderOf(storeFolder), FolderOf(realFolder));
+  mkdir(storeFolder.c_str(), 0777);
+}
+
+void CopyFile(const std::string& from, const std::string& to) {
+  struct stat status {};
+  if (stat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  std::ifstream source(from, std::ios::binary);
+  std::ofstream(to, std::ios::binary) << source.rdbuf();
+  chmod(to.c_str(), status.st_mode & 07777);
+}
+
+}  // namespace
+
+bool RunsElevated() { return Setting("TIDEMARK_UAC_ELEVATED") == "1"; }
+
+bool NeedsAdministrator(const std::string& hostProgram) {
+  return Exists(hostProgram + ".requireAdministrator");
+}
+
+bool ConsentGiven(const std::string& hostProgram) {
+  if (const std::string prompts = Setting("TIDEMARK_UAC_PROMPTS"); !prompts.empty()) {
+    std::ofstream(prompts, std::ios::app) << WindowsPathOf(Absolute(hostProgram)) << '\n';
+  }
+  return Setting("TIDEMARK_UAC_CONSENT") == "yes";
+}
+
+std::string Virtualized(const std::string& hostPath, Reach reach) {
+  std::string stored = StorePathOf(hostPath);
+  if (stored.empty()) return hostPath;
+  if (reach == Reach::Read) return Exists(stored) ? stored : hostPath;
+  const std::string real = Absolute(hostPath);
+  MirrorFolder(FolderOf(stored), FolderOf(real));
+  if (reach == Reach::Write && !Exists(stored)) CopyFile(real, stored);
+  return stored;
+}
+
+std::optional<std::string> FilePathOf(const char* windowsPath, Reach reach, DWORD& error) {
+  auto path = HostPathOf(windowsPath, false, error);
+  if (path) *path = Virtualized(*path, reach);
+  return path;
+}
+
+bool RemovalRefused(const std::string& hostPath) {
+  const std::string stored = StorePathOf(hostPath);
+  return !stored.empty() && !Exists(stored) && Exists(hostPath);
+}
+
+}  // namespace tidemark::platform::posix
+
+namespace tidemark::platform {
+
+BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
+  if (process != GetCurrentProcess()) {
+    SetLastError(kErrorAccessDenied);
+    return 0;
+  }
+  // A descriptor of its own, so that CloseHandle closes it as any handle.
+  const int descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    SetLastError(posix::Win32ErrorOf(errno));
+    return 0;
+  }
+  *token = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
+  return 1;
+}
+
+BOOL os::GetTokenInformation(HANDLE, DWORD informationClass, void* information, DWORD length,
+                             DWORD* returnLength) {
+  constexpr DWORD kErrorInvalidParameter = 87;
+  constexpr DWORD kErrorInsufficientBuffer = 122;
+  if (returnLength != nullptr) *returnLength = sizeof(TOKEN_ELEVATION);
+  if (informationClass != kTokenElevation) {
+    SetLastError(kErrorInvalidParameter);
+    return 0;
+  }
+  if (length < sizeof(TOKEN_ELEVATION) || information == nullptr) {
+    SetLastError(kErrorInsufficientBuffer);
+    return 0;
+  }
+  const TOKEN_ELEVATION elevation{posix::RunsElevated() ? 1u : 0u};
+  std::memcpy(information, &elevation, sizeof elevation);
+  return 1;
+}
+
+}  // namespace tidemark::platform
