@@ -11,15 +11,6 @@
 
 namespace tidemark {
 
-namespace {
-
-// As the launch's own warnings: the program's name, an OK button and the
-// exclamation icon; the run still ends with exit code 0.
-const char* const kWarningCaption = "Tidemark";
-constexpr platform::UINT kWarningStyle = 0x30;
-
-}  // namespace
-
 void LaunchSequence::FindFolders(const TextValue& modulePath) {
   ProgramFolder = FolderPartOf(modulePath);
   JournalFolder = ProgramFolder + "Journals\\";
@@ -45,8 +36,7 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
 std::int32_t LaunchSequence::Run() {
   const std::optional<TextValue> modulePath = ReachableModulePath();
   if (!modulePath) {
-    platform::MessageBoxA(nullptr, LoadMessage(MessageId::UnreachableFolder).Bytes(),
-                          kWarningCaption, kWarningStyle);
+    Warn(LoadMessage(MessageId::UnreachableFolder));
     return 0;
   }
   return RunFrom(*modulePath);

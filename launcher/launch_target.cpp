@@ -12,14 +12,8 @@ namespace {
 
 const char* const kAssistantKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe";
-const char* const kWarningCaption = "Tidemark";
-constexpr platform::UINT kWarningStyle = 0x30;   // OK button, exclamation icon
 constexpr platform::UINT kShow = 5;              // SW_SHOW
 constexpr platform::UINT kLastFailureCode = 31;  // WinExec answers above this when it started
-
-void Warn(const TextValue& text) {
-  platform::MessageBoxA(nullptr, text.Bytes(), kWarningCaption, kWarningStyle);
-}
 
 // The path in double quotes, so that Windows never tries "C:\Program.exe"
 // for "C:\Program Files\...". No arguments follow it.
@@ -38,6 +32,11 @@ void Start(const TextValue& path) {
 }
 
 }  // namespace
+
+void Warn(const TextValue& text) {
+  constexpr platform::UINT kWarningStyle = 0x30;  // OK button, exclamation icon
+  platform::MessageBoxA(nullptr, text.Bytes(), "Tidemark", kWarningStyle);
+}
 
 TextValue ReadAssistantRegistration() {
   TextValue assistantPath;

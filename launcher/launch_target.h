@@ -7,6 +7,10 @@
 
 namespace tidemark {
 
+// A warning box with the program's name as its caption; the run goes on
+// to its normal end (exit code 0).
+void Warn(const TextValue& text);
+
 // The assistant's registered path: the default value of its App Paths key
 // under HKEY_LOCAL_MACHINE, opened for reading only. The empty text when it
 // is not registered or the value cannot be read as text.

@@ -1,5 +1,6 @@
 #include "launcher/self_elevation.h"
 
+#include <optional>
 #include <string>
 
 #include "launcher/program_start.h"
@@ -44,9 +45,13 @@ bool RunsWithoutRights() {
 ShellStart StartSelfElevated() {
   // An elevated start without a working folder gets the system folder,
   // and the program the copy starts would inherit it.
+  // The sequence runs only where its own path is reachable; should that
+  // change under it, the start fails like any other.
+  const std::optional<TextValue> self = ReachableModulePath();
+  if (!self) return ShellStart::Failed;
   const std::string folder = CurrentFolder();
   ShellRequest request;
-  request.File = ReachableModulePath();
+  request.File = *self;
   request.Verb = "runas";
   request.Parameters = CommandTail(platform::GetCommandLineA());
   request.Directory = folder.empty() ? nullptr : folder.c_str();

@@ -211,7 +211,7 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder.
-  const std::string self(ReachableModulePath().View());
+  const std::string self(ReachableModulePath().value().View());
   const std::string parameters = CommandTail(platform::GetCommandLineA());
   const std::string program = "C:\\Tools\\assist.exe";
   struct Case {
