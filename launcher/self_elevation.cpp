@@ -13,19 +13,6 @@ namespace {
 
 constexpr platform::UINT kShow = 5;  // SW_SHOW
 
-// The current folder, whole however long it is; empty when it cannot be read.
-std::string CurrentFolder() {
-  std::string folder(260, '\0');
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const platform::DWORD count =
-        platform::GetCurrentDirectoryA(static_cast<platform::DWORD>(folder.size()), folder.data());
-    if (count == 0) return {};
-    if (count < folder.size()) return folder.substr(0, count);
-    folder.assign(count, '\0');  // the size it needs, its zero included
-  }
-  return {};
-}
-
 }  // namespace
 
 bool RunsWithoutRights() {
@@ -49,13 +36,16 @@ ShellStart StartSelfElevated() {
   // change under it, the start fails like any other.
   const std::optional<TextValue> self = ReachableModulePath();
   if (!self) return ShellStart::Failed;
-  const std::string folder = CurrentFolder();
+  // A folder the ANSI code page cannot show is given by its short form,
+  // or not at all: a lossy name would make the start fail.
+  const std::optional<TextValue> folder = ReachableCurrentFolder();
   ShellRequest request;
   request.File = *self;
   request.Verb = "runas";
   request.Parameters = CommandTail(platform::GetCommandLineA());
-  request.Directory = folder.empty() ? nullptr : folder.c_str();
+  request.Directory = folder ? folder->Bytes() : nullptr;
   request.Show = kShow;
+  request.SkipZoneCheck = true;
   return StartThroughShell(request);
 }
 

@@ -48,7 +48,8 @@ ShellStart StartThroughShell(const ShellRequest& request) {
     info.cbSize = sizeof info;
     // No dialog of the shell's own (Tidemark reports a failure itself), and
     // done before the call returns: the process ends right after it.
-    info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync;
+    info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync |
+                 (request.SkipZoneCheck ? platform::kSeeMaskNoZoneChecks : 0);
     info.lpVerb = request.Verb;
     info.lpFile = request.File.Bytes();  // the whole name: nothing is split at a blank
     info.lpParameters = request.Parameters;

@@ -28,6 +28,10 @@ struct ShellRequest {
   const char* Parameters = nullptr;
   const char* Directory = nullptr;
   platform::UINT Show = 0;
+  // No check of the file's download zone: for a program that is running
+  // already, whose player has answered that check once. Its prompt would
+  // be a second one, and with no dialogs allowed it would fail unseen.
+  bool SkipZoneCheck = false;
 };
 
 // Starts a program through ShellExecuteExA. SHELL32 (and OLE32, for the

@@ -119,8 +119,9 @@ struct SHELLEXECUTEINFOA {
   HANDLE hIcon;
   HANDLE hProcess;
 };
-inline constexpr DWORD kSeeMaskNoAsync = 0x100;   // done before the call returns
-inline constexpr DWORD kSeeMaskFlagNoUi = 0x400;  // no error dialog of the shell's own
+inline constexpr DWORD kSeeMaskNoAsync = 0x100;            // done before the call returns
+inline constexpr DWORD kSeeMaskFlagNoUi = 0x400;           // no error dialog of the shell's own
+inline constexpr DWORD kSeeMaskNoZoneChecks = 0x00800000;  // no download-zone check
 // Whether a process runs with administrator rights: its access token's
 // elevation (advapi32's OpenProcessToken and GetTokenInformation).
 struct TOKEN_ELEVATION {
@@ -362,6 +363,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token);
 BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information, DWORD length,
                          DWORD* returnLength);
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
+DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer);
 // The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
@@ -406,6 +408,7 @@ struct CallTable {
   decltype(&os::OpenProcessToken) OpenProcessToken = &os::OpenProcessToken;
   decltype(&os::GetTokenInformation) GetTokenInformation = &os::GetTokenInformation;
   decltype(&os::GetCurrentDirectoryA) GetCurrentDirectoryA = &os::GetCurrentDirectoryA;
+  decltype(&os::GetCurrentDirectoryW) GetCurrentDirectoryW = &os::GetCurrentDirectoryW;
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
   decltype(&os::Sleep) Sleep = &os::Sleep;
   decltype(&os::CreateMutexA) CreateMutexA = &os::CreateMutexA;
@@ -486,6 +489,9 @@ inline BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* info
 }
 inline DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
   return Calls().GetCurrentDirectoryA(size, buffer);
+}
+inline DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer) {
+  return Calls().GetCurrentDirectoryW(size, buffer);
 }
 inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTime); }
 inline void Sleep(DWORD milliseconds) { Calls().Sleep(milliseconds); }

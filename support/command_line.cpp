@@ -112,14 +112,12 @@ TextValue ModulePath() {
   return TextValue(path.data(), static_cast<std::int32_t>(path.size()));
 }
 
-std::optional<TextValue> ReachableModulePath() {
-  TextValue ansi = ModulePath();
-  const std::u16string wide =
-      WholePathFrom<platform::WCHAR>([](platform::WCHAR* buffer, platform::DWORD size) {
-        return platform::GetModuleFileNameW(nullptr, buffer, size);
-      });
-  // A path that converts whole (or one the system will not convert) is
-  // used as it is, byte for byte.
+namespace {
+
+// The path as the ANSI call gave it (`ansi`) where its wide form converts
+// whole (or the system will not convert it); else the wide form's short
+// form, where that converts whole; else nothing.
+std::optional<TextValue> ReachableFormOf(const TextValue& ansi, const std::u16string& wide) {
   TextValue converted;
   if (wide.empty() || ToAnsi(wide, converted) != Conversion::Lost) return ansi;
   const std::u16string shortForm =
@@ -128,6 +126,28 @@ std::optional<TextValue> ReachableModulePath() {
       });
   if (shortForm.empty() || ToAnsi(shortForm, converted) != Conversion::Whole) return std::nullopt;
   return converted;
+}
+
+}  // namespace
+
+std::optional<TextValue> ReachableModulePath() {
+  const std::u16string wide =
+      WholePathFrom<platform::WCHAR>([](platform::WCHAR* buffer, platform::DWORD size) {
+        return platform::GetModuleFileNameW(nullptr, buffer, size);
+      });
+  return ReachableFormOf(ModulePath(), wide);
+}
+
+std::optional<TextValue> ReachableCurrentFolder() {
+  const std::string ansi = WholePathFrom<char>([](char* buffer, platform::DWORD size) {
+    return platform::GetCurrentDirectoryA(size, buffer);
+  });
+  if (ansi.empty()) return std::nullopt;
+  const std::u16string wide =
+      WholePathFrom<platform::WCHAR>([](platform::WCHAR* buffer, platform::DWORD size) {
+        return platform::GetCurrentDirectoryW(size, buffer);
+      });
+  return ReachableFormOf(TextValue(ansi.data(), static_cast<std::int32_t>(ansi.size())), wide);
 }
 
 TextValue CommandParameter(std::int32_t index) {

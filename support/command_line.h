@@ -43,4 +43,7 @@ TextValue ModulePath();
 // path reaches the program's folder: nothing.
 std::optional<TextValue> ReachableModulePath();
 
+// The current folder by the same rule; nothing also where it cannot be read.
+std::optional<TextValue> ReachableCurrentFolder();
+
 }  // namespace tidemark

@@ -8,8 +8,10 @@ namespace {
 // that looks at a new file, then longer; 2,011 ms in all. (Windows rounds a
 // pause up to its clock tick, 15.6 ms by default, so there a little more.)
 constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
-// A brief wait takes the first seven of them: 127 ms in all.
-constexpr platform::DWORD kBriefPauses = 7;
+// A brief wait takes the first five of them: 31 ms in all where a pause is
+// as long as asked for. Windows rounds each up to its clock tick, so there
+// it is about 0.1 s, the cost of a refusal that lasts.
+constexpr platform::DWORD kBriefPauses = 5;
 
 }  // namespace
 

@@ -25,14 +25,20 @@
 //   - ShellExecuteEx with the verb "runas", or with the default verb for a
 //     program that needs administrator rights, asks for consent in an
 //     unelevated process and starts the program elevated on "yes"; "no"
-//     fails with ERROR_CANCELLED (1223). An elevated start without a
-//     working folder starts in the system folder (here the root, "/");
+//     fails with ERROR_CANCELLED (1223);
 //   - file virtualization: for an unelevated process, what it writes under
 //     a protected folder goes to the store (an existing file is copied
 //     there first), what it reads comes from the store's copy where there
 //     is one, and removing a file that exists only in the real folder is
 //     refused; an elevated process sees only the real folder.
-// What it leaves out: tokens split in two (a filtered and a full one),
+// Observed rather than documented, and modelled because the program guards
+// against it: an elevated start without a working folder starts in the
+// system folder (here the root, "/").
+// What it leaves out: that Windows redirects only the writes the real
+// folder's permissions refuse (a folder whose installer let users write
+// is not redirected at all: here the whole protected folder is); services,
+// calls made while impersonating, and files that even administrators may
+// not write (never redirected); tokens split in two (a filtered and a full one),
 // manifests that ask for "highestAvailable", 64-bit programs and programs
 // with a manifest (never virtualized: here every unelevated one is),
 // registry virtualization, the file kinds Windows never virtualizes

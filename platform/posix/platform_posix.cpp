@@ -193,6 +193,17 @@ DWORD os::GetCurrentDirectoryA(DWORD size, char* buffer) {
   return static_cast<DWORD>(path.size());
 }
 
+DWORD os::GetCurrentDirectoryW(DWORD size, WCHAR* buffer) {
+  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return 0;
+  std::string path(needed, '\0');
+  GetCurrentDirectoryA(needed, path.data());
+  if (buffer == nullptr || needed > size) return needed;
+  // The bytes as they are, as the stand-in's other wide calls give them.
+  for (DWORD i = 0; i < needed; ++i) buffer[i] = static_cast<unsigned char>(path[i]);
+  return needed - 1;
+}
+
 const char* GetCommandLineA() {
   static const std::string line = BuildCommandLine();
   return line.c_str();

@@ -238,6 +238,10 @@ DWORD os::GetCurrentDirectoryA(DWORD size, char* buffer) {
   return ::GetCurrentDirectoryA(size, buffer);
 }
 
+DWORD os::GetCurrentDirectoryW(DWORD size, WCHAR* buffer) {
+  return ::GetCurrentDirectoryW(size, reinterpret_cast<wchar_t*>(buffer));
+}
+
 void os::GetLocalTime(SYSTEMTIME* systemTime) {
   ::SYSTEMTIME now{};
   ::GetLocalTime(&now);

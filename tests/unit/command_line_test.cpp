@@ -127,8 +127,9 @@ TEST(CommandLine, TailForTheEntryProcedureFollowsTheProgramName) {
   }
 }
 
-// The module path for the ANSI calls, with the wide module path and its
-// short form scripted: a path the ANSI code page shows is used as it is; one
+// The module path and the current folder for the ANSI calls, with the wide
+// path and its short form scripted: a path the ANSI code page shows is used
+// as the ANSI call gives it; one
 // it cannot show is reached through its short form; where there is none, or
 // it has lost characters too, no ANSI path reaches the folder. (Code page
 // 1252 under Wine; the stand-in shows any unit below 0x100.)
@@ -146,13 +147,16 @@ platform::DWORD ModuleFileName(platform::HMODULE, platform::WCHAR* buffer, platf
   if (size <= wide.size()) return size;
   return Copy(wide, buffer, size);
 }
+platform::DWORD CurrentDirectory(platform::DWORD size, platform::WCHAR* buffer) {
+  return Copy(wide, buffer, size);
+}
 platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
                               platform::DWORD size) {
   return Copy(shortForm, buffer, size);
 }
 }  // namespace scripted_paths
 
-TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost) {
+TEST(CommandLine, PathsForTheAnsiCallsAreTheShortFormWhereCharactersAreLost) {
   const std::string unchanged = "(the module path)";
   const std::string unreachable = "(no ANSI path)";
   struct Case {
@@ -175,14 +179,22 @@ TEST(CommandLine, ModulePathForTheAnsiCallsIsTheShortFormWhereCharactersAreLost)
   for (const Case& c : cases) {
     const platform::CallTable saved = platform::Calls();
     platform::Calls().GetModuleFileNameW = &scripted_paths::ModuleFileName;
+    platform::Calls().GetCurrentDirectoryW = &scripted_paths::CurrentDirectory;
     platform::Calls().GetShortPathNameW = &scripted_paths::ShortPathName;
     scripted_paths::wide = c.wide;
     scripted_paths::shortForm = c.shortForm;
-    const std::optional<TextValue> reached = ReachableModulePath();
+    const std::optional<TextValue> module = ReachableModulePath();
+    const std::optional<TextValue> folder = ReachableCurrentFolder();
     platform::Calls() = saved;
-    const std::string got = reached ? std::string(reached->View()) : unreachable;
-    EXPECT_EQ(got, c.expected == unchanged ? std::string(ModulePath().View()) : c.expected)
+    const auto text = [&](const std::optional<TextValue>& reached) {
+      return reached ? std::string(reached->View()) : unreachable;
+    };
+    char ansiFolder[4096] = "";
+    platform::GetCurrentDirectoryA(sizeof ansiFolder, ansiFolder);
+    EXPECT_EQ(text(module), c.expected == unchanged ? std::string(ModulePath().View()) : c.expected)
         << c.expected;
+    EXPECT_EQ(text(folder), c.expected == unchanged ? std::string(ansiFolder) : c.expected)
+        << "current folder: " << c.expected;
   }
 }
 

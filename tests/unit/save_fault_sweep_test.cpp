@@ -265,9 +265,9 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        false,
        0,
        0,
-       127,
+       31,
        false},
-      {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 127, true},
+      {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 31, true},
       {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
       // A file being removed is refused with "access denied" while its
       // name is still there.
