@@ -83,6 +83,30 @@ run_program() {
   fi
 }
 
+# Starts the program at each path given, all at once, with no arguments, and
+# waits for them all. Sets STATUSES to their exit codes, in order, each
+# followed by a blank; the standard error of the Nth (from 0) goes to
+# $E2E_ROOT/PREFIX-N.stderr.
+run_at_once() {
+  local prefix=$1 path pid
+  shift
+  local pids=()
+  for path in "$@"; do
+    if on_wine; then
+      "$E2E_RUNNER" "$path" 2>"$E2E_ROOT/$prefix-${#pids[@]}.stderr" &
+    else
+      # shellcheck disable=SC2086 # the wrapper's words are split on purpose
+      ${TIDEMARK_E2E_WRAPPER:-} "$path" 2>"$E2E_ROOT/$prefix-${#pids[@]}.stderr" &
+    fi
+    pids+=($!)
+  done
+  STATUSES=""
+  for pid in "${pids[@]}"; do
+    wait "$pid"
+    STATUSES+="$? "
+  done
+}
+
 # Whether cases can run as an unprivileged user (root can make one).
 can_run_as_user() { [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; }
 if can_run_as_user; then

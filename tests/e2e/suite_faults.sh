@@ -141,22 +141,10 @@ for round in $(seq 1 "$rounds"); do
   rm -f "$folder"/uo.exe.started*
   printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n%s\n' "$body" >"$folder/uo.cfg"
   before=$(listing "$folder")
-  pids=()
-  for copy in $(seq 1 "$copies"); do
-    if on_wine; then
-      "$E2E_RUNNER" "$program" 2>"$E2E_ROOT/copy-$copy.stderr" &
-    else
-      # shellcheck disable=SC2086 # the wrapper's words are split on purpose
-      ${TIDEMARK_E2E_WRAPPER:-} "$program" 2>"$E2E_ROOT/copy-$copy.stderr" &
-    fi
-    pids+=($!)
-  done
-  statuses=""
-  for pid in "${pids[@]}"; do
-    wait "$pid"
-    statuses+="$? "
-  done
-  expect_eq "$statuses" "$(printf '0 %.0s' $(seq 1 "$copies"))" "exit codes, round $round"
+  paths=()
+  for _ in $(seq 1 "$copies"); do paths+=("$program"); done
+  run_at_once copy "${paths[@]}"
+  expect_eq "$STATUSES" "$(printf '0 %.0s' "${paths[@]}")" "exit codes, round $round"
   expect_eq "$(cat "$E2E_ROOT"/copy-*.stderr | grep -v '^==')" "" "boxes, round $round"
   for _ in $(seq 1 150); do [ "$(start_count "$folder/uo.exe")" -ge "$copies" ] && break; sleep 0.1; done
   expect_eq "$(start_count "$folder/uo.exe")" "$copies" "clients started, round $round"
@@ -191,28 +179,14 @@ for round in $(seq 1 "$rounds"); do
   rm -f "$folder"/uo.exe.started*
   printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n%s\n' "$body" >"$folder/uo.cfg"
   before=$(listing "$folder")
-  pids=()
-  for copy in $(seq 1 "$copies"); do
-    for path in "$program" "$linked"; do
-      if on_wine; then
-        "$E2E_RUNNER" "$path" 2>"$E2E_ROOT/spelling-copy-${#pids[@]}.stderr" &
-      else
-        # shellcheck disable=SC2086 # the wrapper's words are split on purpose
-        ${TIDEMARK_E2E_WRAPPER:-} "$path" 2>"$E2E_ROOT/spelling-copy-${#pids[@]}.stderr" &
-      fi
-      pids+=($!)
-    done
-  done
-  statuses=""
-  for pid in "${pids[@]}"; do
-    wait "$pid"
-    statuses+="$? "
-  done
-  expect_eq "$statuses" "$(printf '0 %.0s' "${pids[@]}")" "exit codes, round $round"
+  paths=()
+  for _ in $(seq 1 "$copies"); do paths+=("$program" "$linked"); done
+  run_at_once spelling-copy "${paths[@]}"
+  expect_eq "$STATUSES" "$(printf '0 %.0s' "${paths[@]}")" "exit codes, round $round"
   expect_eq "$(cat "$E2E_ROOT"/spelling-copy-*.stderr | grep -v '^==')" "" "boxes, round $round"
   rm -f "$E2E_ROOT"/spelling-copy-*.stderr
-  for _ in $(seq 1 150); do [ "$(start_count "$folder/uo.exe")" -ge "${#pids[@]}" ] && break; sleep 0.1; done
-  expect_eq "$(start_count "$folder/uo.exe")" "${#pids[@]}" "clients started, round $round"
+  for _ in $(seq 1 150); do [ "$(start_count "$folder/uo.exe")" -ge "${#paths[@]}" ] && break; sleep 0.1; done
+  expect_eq "$(start_count "$folder/uo.exe")" "${#paths[@]}" "clients started, round $round"
   if cmp -s "$folder/uo.cfg" "$E2E_ROOT/spellings.link.expected"; then pass; else
     expect_same_bytes "$folder/uo.cfg" "$E2E_ROOT/spellings.folder.expected"
   fi

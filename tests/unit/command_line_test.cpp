@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "helpers/scripted_path.h"
 #include "launcher/program_start.h"
 #include "platform/platform.h"
 #include "support/paths.h"
@@ -136,23 +137,18 @@ TEST(CommandLine, TailForTheEntryProcedureFollowsTheProgramName) {
 namespace scripted_paths {
 std::u16string wide;
 std::u16string shortForm;  // empty: the call fails
-platform::DWORD Copy(const std::u16string& text, platform::WCHAR* buffer, platform::DWORD size) {
-  if (text.empty()) return 0;
-  if (size <= text.size()) return static_cast<platform::DWORD>(text.size() + 1);
-  std::copy(text.c_str(), text.c_str() + text.size() + 1, buffer);
-  return static_cast<platform::DWORD>(text.size());
-}
+using testing::AnswerWithPath;
 platform::DWORD ModuleFileName(platform::HMODULE, platform::WCHAR* buffer, platform::DWORD size) {
   // As GetModuleFileNameW: a path that does not fit is cut, and its size given.
   if (size <= wide.size()) return size;
-  return Copy(wide, buffer, size);
+  return AnswerWithPath(wide, buffer, size);
 }
 platform::DWORD CurrentDirectory(platform::DWORD size, platform::WCHAR* buffer) {
-  return Copy(wide, buffer, size);
+  return AnswerWithPath(wide, buffer, size);
 }
 platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
                               platform::DWORD size) {
-  return Copy(shortForm, buffer, size);
+  return AnswerWithPath(shortForm, buffer, size);
 }
 }  // namespace scripted_paths
 

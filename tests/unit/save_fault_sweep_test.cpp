@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "helpers/scripted_path.h"
 #include "launcher/launch_sequence.h"
 #include "support/messages.h"
 #include "unit/fault_injection.h"
@@ -311,19 +312,14 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
 // call is made: nothing written, nothing made, nothing started.
 namespace scripted_module {
 std::u16string shortForm;
-platform::DWORD Copy(const std::u16string& text, platform::WCHAR* buffer, platform::DWORD size) {
-  if (text.empty()) return 0;
-  if (size <= text.size()) return static_cast<platform::DWORD>(text.size() + 1);
-  std::copy(text.c_str(), text.c_str() + text.size() + 1, buffer);
-  return static_cast<platform::DWORD>(text.size());
-}
+using testing::AnswerWithPath;
 // A folder in Cyrillic letters, which neither code page 1252 nor the stand-in shows.
 platform::DWORD ModuleFileName(platform::HMODULE, platform::WCHAR* buffer, platform::DWORD size) {
-  return Copy(u"C:\\\u0418\u0433\u0440\u0430\\tidemark.exe", buffer, size);
+  return AnswerWithPath(u"C:\\\u0418\u0433\u0440\u0430\\tidemark.exe", buffer, size);
 }
 platform::DWORD ShortPathName(const platform::WCHAR*, platform::WCHAR* buffer,
                               platform::DWORD size) {
-  return Copy(shortForm, buffer, size);
+  return AnswerWithPath(shortForm, buffer, size);
 }
 }  // namespace scripted_module
 
