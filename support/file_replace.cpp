@@ -50,6 +50,27 @@ bool Remove(const TextValue& path) {
          IsGone(platform::GetLastError());
 }
 
+// Whether another program has the file open: an open that shares nothing
+// is refused as "in use" while any other handle is open on it.
+bool OpenElsewhere(const TextValue& path) {
+  const platform::HANDLE handle =
+      platform::CreateFileA(path.Bytes(), platform::kGenericRead, 0, nullptr,
+                            platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
+  if (handle == platform::InvalidHandleValue()) return IsInUse(platform::GetLastError());
+  platform::CloseHandle(handle);
+  return false;
+}
+
+// Windows refuses a rename over a file that another program has open with
+// "access denied", as it refuses one that the folder or the files forbid.
+// The first passes (a scanner or a sync client lets go, also of the new
+// file it looks at): waited out in full, as "in use" is. The second
+// lasts: waited out only briefly.
+Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to) {
+  if (error != platform::kErrorAccessDenied) return RefusalOfMove(error);
+  return OpenElsewhere(from) || OpenElsewhere(to) ? Refusal::Passing : Refusal::Brief;
+}
+
 // A stream over a file that remembers why its last write failed, so that a
 // full disk can be told from other failures after the error has been raised.
 class WriteStream : public THandleStream {
@@ -132,7 +153,9 @@ class TemporaryFile {
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WaitOutRefusals([&] { return Replace(path); }, RefusalOfMove)) {
+    if (!WaitOutRefusals(
+            [&] { return Replace(path); },
+            [&](platform::DWORD error) { return RefusalOfReplace(error, name_, path); })) {
       // A folder that lets a file be made but not renamed over another.
       if (platform::GetLastError() == platform::kErrorAccessDenied) {
         return Outcome::NeedsRewriteInPlace;

@@ -248,8 +248,10 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
         SetLastError(kErrorAccessDenied);
         return 0;
       }
+      // Windows refuses to rename over a file that is open elsewhere with
+      // "access denied", not as a sharing violation.
       if (HeldElsewhere(*target)) {
-        SetLastError(kErrorSharingViolation);
+        SetLastError(kErrorAccessDenied);
         return 0;
       }
       // The new file takes the place of the old one as users see it: its mode and owner.

@@ -200,6 +200,10 @@ bool FaultInjector::Refuses(const char* call, const char* path, DWORD& error) {
     if (refusal.Times == 0 || refusal.Call != call || path == nullptr || refusal.Path != path) {
       continue;
     }
+    if (refusal.Spared > 0) {
+      --refusal.Spared;
+      continue;
+    }
     if (refusal.Times > 0) --refusal.Times;
     error = refusal.Error;
     return true;

@@ -40,12 +40,14 @@ class FaultInjector {
   bool RefuseNewFiles = false;
   // Another program's hold: calls named `Call` on the path `Path` (the
   // target, for a move) are refused with `Error` the next `Times` times, or
-  // every time when `Times` is negative.
+  // every time when `Times` is negative, after the first `Spared` such
+  // calls have gone through.
   struct Refusal {
     std::string Call;
     std::string Path;
     platform::DWORD Error;
     int Times;
+    int Spared = 0;
   };
   std::vector<Refusal> Refusals;
   // What waiting for the turn answers: the system's own answer when it is

@@ -224,14 +224,16 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
 // backup or sync client), and copies without the turn: a hold that passes
 // is waited out with growing pauses, one that lasts ends the run after about
 // 2 s of them with nothing lost, "access denied" on a rename or removal
-// only about 0.1 s, and a refusal that will not pass is not waited for at all. The pauses are
-// counted, not made.
+// only about 0.1 s unless the files may be removed (then it is another
+// program's open handle, and waited out in full), and a refusal that will
+// not pass is not waited for at all. The pauses are counted, not made.
 TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   constexpr DWORD kSharing = platform::kErrorSharingViolation;
   constexpr DWORD kLock = platform::kErrorLockViolation;
   constexpr DWORD kDenied = platform::kErrorAccessDenied;
   constexpr int kLasts = -1;
   const std::string tmp = "uo.cfg.tidemark-save.tmp";
+  constexpr int kOwnOpens = 2;  // of uo.cfg before its replace: the load's, the save's look
   struct Case {
     const char* label;
     FaultInjector::Refusal refusal;
@@ -240,6 +242,7 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
     int exitCode;
     std::int64_t paused;  // milliseconds of pauses, in all
     bool leftoverStays;
+    FaultInjector::Refusal holder{};  // a second refusal, where there is one
   };
   const Case cases[] = {
       {"load refused 3 times", {"CreateFileA", "uo.cfg", kSharing, 3}, false, 0, 0, 7, false},
@@ -259,8 +262,9 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        3,
        2011,
        false},
-      // Denied for good: a folder that lets files be made but not renamed
-      // over others or removed; waited out only briefly, rewritten in place.
+      // Denied for good, and no other program has either file open: a
+      // folder that lets files be made but not renamed over others or
+      // removed; waited out only briefly, rewritten in place.
       {"replace denied for good",
        {"MoveFileExA", "uo.cfg", kDenied, kLasts},
        false,
@@ -268,6 +272,17 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        0,
        31,
        false},
+      // Denied while another program has uo.cfg open (what Windows answers
+      // a rename over an open file): waited out in full, as "in use" is,
+      // until it lets go. The load's and the save's own opens go through.
+      {"replace denied while uo.cfg is open elsewhere",
+       {"MoveFileExA", "uo.cfg", kDenied, 7},
+       false,
+       0,
+       0,
+       127,
+       false,
+       {"CreateFileA", "uo.cfg", kSharing, kLasts, kOwnOpens}},
       {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 31, true},
       {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
       // A file being removed is refused with "access denied" while its
@@ -287,6 +302,7 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
     if (c.leftover) ScratchFolder::WriteFile(tmp, "half");
     FaultInjector injector;
     if (!c.refusal.Call.empty()) injector.Refusals.push_back(c.refusal);
+    if (!c.holder.Call.empty()) injector.Refusals.push_back(c.holder);
     if (c.turnWait != 0) injector.TurnWait = c.turnWait;
     const Outcome outcome = RunOnce();
     EXPECT_EQ(outcome.ExitCode, c.exitCode) << c.label;
