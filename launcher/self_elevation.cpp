@@ -1,7 +1,6 @@
 #include "launcher/self_elevation.h"
 
 #include <optional>
-#include <string>
 
 #include "launcher/program_start.h"
 #include "platform/platform.h"
@@ -30,14 +29,14 @@ bool RunsWithoutRights() {
 }
 
 ShellStart StartSelfElevated() {
-  // An elevated start without a working folder gets the system folder,
-  // and the program the copy starts would inherit it.
   // The sequence runs only where its own path is reachable; should that
   // change under it, the start fails like any other.
   const std::optional<TextValue> self = ReachableModulePath();
   if (!self) return ShellStart::Failed;
-  // A folder the ANSI code page cannot show is given by its short form,
-  // or not at all: a lossy name would make the start fail.
+  // The current folder, as an elevated start without one gets the system
+  // folder, which the program the copy starts would inherit. One the ANSI
+  // code page cannot show is given by its short form, or not at all: a
+  // lossy name would make the start fail.
   const std::optional<TextValue> folder = ReachableCurrentFolder();
   ShellRequest request;
   request.File = *self;
