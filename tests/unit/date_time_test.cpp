@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ios>
 #include <limits>
 
 #include "platform/platform.h"
@@ -179,6 +180,27 @@ TEST(DateTime, EveryMillisecondOfADayComposesAndSplitsBack) {
         }
       }
     }
+  }
+}
+
+// Times whose fraction of a day depends on the x87 unit's precision control:
+// the extended product narrowed once gives these bits where the unit keeps
+// 64-bit precision, and one unit less where a run-time library left it at
+// 53 bits (as Windows does for new threads). Every build must give these.
+TEST(DateTime, TimesOfDayAreTheExtendedProductNarrowedOnce) {
+  struct Case {
+    std::uint16_t hour, minute, second, millisecond;
+    double fraction;
+  };
+  const Case cases[] = {
+      {0, 0, 22, 371, 0x1.0f804711f56c6p-12}, {6, 0, 13, 178, 0x1.0027fba7bb936p-2},
+      {12, 0, 0, 183, 0x1.00004711f56c6p-1},  {18, 0, 0, 183, 0x1.80004711f56c6p-1},
+      {23, 59, 59, 451, 0x1.ffff2aca1fbbp-1},
+  };
+  for (const Case& c : cases) {
+    const DateTimeValue fraction = ComposeTime(c.hour, c.minute, c.second, c.millisecond);
+    EXPECT_EQ(fraction, c.fraction) << c.hour << ":" << c.minute << ":" << c.second << "."
+                                    << c.millisecond << " gives " << std::hexfloat << fraction;
   }
 }
 
