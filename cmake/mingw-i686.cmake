@@ -10,9 +10,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 # whose 80-bit registers can round a date-time value differently from every
 # other build (native, sanitizers, fuzzers, win64), and near 23:00 or the
 # last millisecond of a day that picks another date. With SSE2 doubles the
-# release computes bit for bit as the tested builds do. Every processor that
-# runs Windows 8 or later has SSE2, and so in practice does every one that
-# runs Vista or 7. tools/check-x87 proves the project's code keeps to it.
+# release computes bit for bit as the tested builds do. Windows 8 and later
+# require SSE2; Vista and 7 do not, and their oldest PCs (Pentium III,
+# Athlon XP) lack it. tools/check-x87 proves the project's code keeps to it.
 set(TIDEMARK_I686_FLOATING_POINT "-march=pentium4 -mtune=generic -msse2 -mfpmath=sse")
 set(CMAKE_C_FLAGS_INIT "${TIDEMARK_I686_FLOATING_POINT}")
 set(CMAKE_CXX_FLAGS_INIT "${TIDEMARK_I686_FLOATING_POINT}")

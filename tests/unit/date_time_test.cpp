@@ -186,7 +186,7 @@ TEST(DateTime, EveryMillisecondOfADayComposesAndSplitsBack) {
 // Times whose fraction of a day depends on the x87 unit's precision control:
 // the extended product narrowed once gives these bits where the unit keeps
 // 64-bit precision, and one unit less where a run-time library left it at
-// 53 bits (as Windows does for new threads). Every build must give these.
+// 53 bits (as msvcrt's _fpreset does). Every build must give these.
 TEST(DateTime, TimesOfDayAreTheExtendedProductNarrowedOnce) {
   struct Case {
     std::uint16_t hour, minute, second, millisecond;
