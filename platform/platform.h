@@ -129,6 +129,19 @@ struct TOKEN_ELEVATION {
 };
 inline constexpr DWORD kTokenQuery = 0x0008;
 inline constexpr DWORD kTokenElevation = 20;  // TOKEN_INFORMATION_CLASS
+// What CreateMutexA is given: a security descriptor for a new mutex, as
+// ConvertStringSecurityDescriptorToSecurityDescriptorA makes one from its
+// text form (SDDL, revision 1), freed with LocalFree.
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  void* lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+inline constexpr DWORD kSddlRevision1 = 1;
+// Access rights to a mutex: waiting for it, and "modify state".
+inline constexpr DWORD kSynchronize = 0x00100000;
+inline constexpr DWORD kMutexModifyState = 0x0001;
+inline constexpr DWORD kMutexAllAccess = 0x001F0001;
 inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
 inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 
@@ -142,6 +155,9 @@ inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 using ShellExecuteExAFunction = BOOL(TIDEMARK_WINAPI*)(SHELLEXECUTEINFOA* info);
 using CoInitializeExFunction = LONG(TIDEMARK_WINAPI*)(void* reserved, DWORD concurrency);
 using CoUninitializeFunction = void(TIDEMARK_WINAPI*)();
+// mpr.dll's name of the network share a mapped drive letter stands for.
+using WNetGetConnectionAFunction = DWORD(TIDEMARK_WINAPI*)(const char* localName, char* remoteName,
+                                                          DWORD* length);
 
 // Values of the calls' arguments and answers that the core relies on.
 inline HANDLE InvalidHandleValue() {
@@ -237,6 +253,9 @@ inline constexpr DWORD kErrorModNotFound = 126;
 inline constexpr DWORD kErrorProcNotFound = 127;
 inline constexpr DWORD kErrorElevationRequired = 740;
 inline constexpr DWORD kErrorCancelled = 1223;  // the user said no
+inline constexpr DWORD kErrorInsufficientBuffer = 122;
+inline constexpr DWORD kErrorBadDevice = 1200;
+inline constexpr DWORD kErrorNotConnected = 2250;  // no network share behind the letter
 
 // WaitForSingleObject's answers: the object is this thread's now (an
 // abandoned mutex: its owner ended without releasing it, and it is this
@@ -293,6 +312,14 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClas
 int GetLocaleInfoA(LCID locale, DWORD type, char* data, int size);
 int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int size);
 int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
+
+// A security descriptor from its text form (advapi32), and freeing what
+// the system allocated for it (kernel32). The POSIX stand-in reads only the
+// access rights that the descriptor's "allow" entries give every account
+// ("AU", "WD", "IU"): its model knows nothing finer (posix/account_control.h).
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
+                                                         void** descriptor, DWORD* size);
+void* LocalFree(void* memory);
 
 // Process (kernel32). The startup information's show state is the one the
 // starting program asked for (WinExec's second argument); the POSIX stand-in
@@ -367,13 +394,20 @@ DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer);
 // The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
+// What a drive letter stands for (kernel32): a subst letter answers
+// "\??\" and the folder. The POSIX stand-in knows drive Z: and the letters
+// of its model (posix/account_control.h).
+DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size);
 // A named mutex: copies of the program take turns through it. The POSIX
-// stand-in holds a mutex as an exclusive flock on a file of its own in the
-// temporary folder ($TMPDIR, default /tmp), named after the mutex: the
-// handle is that file's descriptor, so ending the process, however it ends,
-// lets go, as Windows abandons the mutex of a process that ends. It cannot
-// tell an abandoned mutex from a free one, and is not re-entrant.
+// stand-in leaves nothing in the file system: a handle is a socket bound to
+// a name of its own in Linux's abstract socket namespace, which carries the
+// mutex's name and security, and owning the mutex is holding a second
+// socket bound to the mutex's name, which only one socket at a time may be.
+// Ending the process, however it ends, closes both, as Windows abandons the
+// mutex of a process that ends. It cannot tell an abandoned mutex from a
+// free one, and is not re-entrant.
 HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name);
+HANDLE OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 // A message box (user32). The POSIX stand-in writes "caption: text" as a line
@@ -412,9 +446,11 @@ struct CallTable {
   decltype(&os::GetLocalTime) GetLocalTime = &os::GetLocalTime;
   decltype(&os::Sleep) Sleep = &os::Sleep;
   decltype(&os::CreateMutexA) CreateMutexA = &os::CreateMutexA;
+  decltype(&os::OpenMutexA) OpenMutexA = &os::OpenMutexA;
   decltype(&os::WaitForSingleObject) WaitForSingleObject = &os::WaitForSingleObject;
   decltype(&os::ReleaseMutex) ReleaseMutex = &os::ReleaseMutex;
   decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
+  decltype(&os::QueryDosDeviceA) QueryDosDeviceA = &os::QueryDosDeviceA;
 };
 
 // The table in force for the whole process.
@@ -497,6 +533,12 @@ inline void GetLocalTime(SYSTEMTIME* systemTime) { Calls().GetLocalTime(systemTi
 inline void Sleep(DWORD milliseconds) { Calls().Sleep(milliseconds); }
 inline HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name) {
   return Calls().CreateMutexA(securityAttributes, initialOwner, name);
+}
+inline HANDLE OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* name) {
+  return Calls().OpenMutexA(desiredAccess, inheritHandle, name);
+}
+inline DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
+  return Calls().QueryDosDeviceA(deviceName, targetPath, size);
 }
 inline DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   return Calls().WaitForSingleObject(object, milliseconds);

@@ -61,6 +61,35 @@ std::optional<FolderIdentity> IdentityOf(const TextValue& folder) {
   return FolderIdentity{information.dwVolumeSerialNumber, index};
 }
 
+// Who may use the turn: synchronize and modify-state rights (0x00100001)
+// for every signed-in account, and a medium label ("ME") that lets a copy
+// without rights write to it. Sources: "Security Descriptor String Format"
+// and "ACE Strings" (learn.microsoft.com/windows/win32/secauthz); "Mandatory
+// Integrity Control": standard users run at medium, elevated ones at high,
+// and an object gets its creator's level unless it is labelled.
+constexpr char kTurnSecurity[] = "D:(A;;0x00100001;;;AU)S:(ML;;NW;;;ME)";
+
+// The mutex of the turn, made or, where another copy made it, opened.
+// CreateMutexA asks for MUTEX_ALL_ACCESS on an existing mutex, and "if the
+// caller has limited access rights, the function will fail with
+// ERROR_ACCESS_DENIED and the caller should use the OpenMutex function"
+// (CreateMutexW's page). The wait needs SYNCHRONIZE; ReleaseMutex needs no
+// right of the handle, only ownership (Wine's kernel32 sync.c test_mutex:
+// a handle opened with any one right that opens it releases the mutex).
+platform::HANDLE MutexOfTurn(const std::string& name) {
+  void* descriptor = nullptr;
+  const bool described = platform::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                             kTurnSecurity, platform::kSddlRevision1, &descriptor, nullptr) != 0;
+  platform::SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, 0};
+  platform::HANDLE mutex = platform::CreateMutexA(described ? &attributes : nullptr, 0, name.c_str());
+  const platform::DWORD error = platform::GetLastError();
+  if (described) platform::LocalFree(descriptor);
+  if (mutex == nullptr && error == platform::kErrorAccessDenied) {
+    mutex = platform::OpenMutexA(platform::kSynchronize, 0, name.c_str());
+  }
+  return mutex;
+}
+
 }  // namespace
 
 std::string TurnNameFor(const TextValue& path) {
@@ -78,7 +107,7 @@ std::string TurnNameFor(const TextValue& path) {
 
 TTurn::TTurn(const TextValue& path, platform::DWORD longestWait)
     : name_(TurnNameFor(path)), spelling_(SpellingNameFor(path)), outer_(innermost) {
-  mutex_ = platform::CreateMutexA(nullptr, 0, name_.c_str());
+  mutex_ = MutexOfTurn("Global\\" + name_);
   if (mutex_ != nullptr) {
     const platform::DWORD waited = platform::WaitForSingleObject(mutex_, longestWait);
     // Abandoned: the copy that held it ended without giving it back. The

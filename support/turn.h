@@ -9,6 +9,23 @@
 // wait for each other. A copy that dies
 // holding the turn gives it up with its process, so nothing a kill leaves
 // behind blocks the next run.
+//
+// Copies with different rights share the turn: one started elevated (run
+// as administrator, or restarted so for a client that needs it) and one
+// without, or one that "Prompt for credentials" runs as another account.
+// The mutex is made with a descriptor of its own: synchronize and
+// modify-state rights for every signed-in account, labelled medium, the
+// lowest integrity a copy runs at. Without one, a mutex made by an elevated
+// copy would carry that token's default security and refuse the others.
+// A copy that finds the mutex made by another is refused it by CreateMutexA
+// (which asks for every right), and opens it for what the turn needs.
+//
+// The turn is machine-wide ("Global\"): players who share a PC, each in
+// a Windows session of their own (fast user switching, remote desktop),
+// may start the one client folder's copies at once, and copies in two
+// sessions would use the one temporary name of one uo.cfg just as two in
+// one session would. The turn's name comes from the folder's identity,
+// which is the same in every session.
 #pragma once
 
 #include <string>

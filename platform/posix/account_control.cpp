@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -120,9 +122,106 @@ bool RemovalRefused(const std::string& hostPath) {
   return !stored.empty() && !Exists(stored) && Exists(hostPath);
 }
 
+namespace {
+
+std::string Account() {
+  const std::string account = Setting("TIDEMARK_UAC_ACCOUNT");
+  return account.empty() ? std::string("player") : account;
+}
+
+}  // namespace
+
+std::string MutexSecurityOfMaker(std::optional<DWORD> granted) {
+  if (granted) {
+    char text[16];
+    std::snprintf(text, sizeof text, "G%08x", static_cast<unsigned>(*granted));
+    return text;
+  }
+  // The account, kept to what a socket's name may carry.
+  std::string account;
+  for (const char c : Account()) {
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0 && account.size() < 24) account += c;
+  }
+  return (RunsElevated() ? "E" : "U") + account;
+}
+
+bool MutexAccessGranted(const std::string& security, DWORD access) {
+  if (security.starts_with('G')) {
+    const DWORD granted = static_cast<DWORD>(std::strtoul(security.c_str() + 1, nullptr, 16));
+    return (access & ~granted) == 0;
+  }
+  const bool sameAccount = security.substr(1) == MutexSecurityOfMaker(std::nullopt).substr(1);
+  if (security.starts_with('E')) {
+    return RunsElevated() || (sameAccount && (access & ~kSynchronize) == 0);
+  }
+  return sameAccount;
+}
+
+std::optional<std::string> SessionDrive(char letter) {
+  if (RunsElevated()) return std::nullopt;
+  const std::string drives = Setting("TIDEMARK_UAC_DRIVES");
+  std::size_t at = 0;
+  while (at < drives.size()) {
+    std::size_t end = drives.find(';', at);
+    if (end == std::string::npos) end = drives.size();
+    const std::string entry = drives.substr(at, end - at);
+    if (entry.size() > 2 && entry[1] == '=' &&
+        std::toupper(static_cast<unsigned char>(entry[0])) ==
+            std::toupper(static_cast<unsigned char>(letter))) {
+      return entry.substr(2);
+    }
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
+DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,
+                                                DWORD* length) {
+  if (localName == nullptr || length == nullptr || std::strlen(localName) != 2 ||
+      localName[1] != ':') {
+    return kErrorBadDevice;
+  }
+  const std::optional<std::string> target = SessionDrive(localName[0]);
+  if (!target || !target->starts_with("\\\\")) return kErrorNotConnected;
+  if (remoteName == nullptr || *length <= target->size()) {
+    *length = static_cast<DWORD>(target->size() + 1);
+    return kErrorMoreData;
+  }
+  std::memcpy(remoteName, target->c_str(), target->size() + 1);
+  return 0;
+}
+
 }  // namespace tidemark::platform::posix
 
 namespace tidemark::platform {
+
+DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
+  if (deviceName == nullptr || std::strlen(deviceName) != 2 || deviceName[1] != ':') {
+    SetLastError(kErrorFileNotFound);
+    return 0;
+  }
+  std::string answer;
+  if (std::toupper(static_cast<unsigned char>(deviceName[0])) == 'Z') {
+    answer = "\\Device\\HarddiskVolume1";
+  } else if (const auto target = posix::SessionDrive(deviceName[0])) {
+    // A subst letter answers its folder; a mapped one, the redirector's
+    // device with the letter and the share.
+    answer = target->starts_with("\\\\")
+                 ? "\\Device\\LanmanRedirector\\;" + std::string(deviceName) + "0" + target->substr(1)
+                 : "\\??\\" + *target;
+  } else {
+    SetLastError(kErrorFileNotFound);
+    return 0;
+  }
+  // The answer is a list: the mapping, then an empty string.
+  if (targetPath == nullptr || size < answer.size() + 2) {
+    SetLastError(kErrorInsufficientBuffer);
+    return 0;
+  }
+  std::memcpy(targetPath, answer.c_str(), answer.size() + 1);
+  targetPath[answer.size() + 1] = '\0';
+  return static_cast<DWORD>(answer.size() + 2);
+}
 
 BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
   if (process != GetCurrentProcess()) {
@@ -142,7 +241,6 @@ BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
 BOOL os::GetTokenInformation(HANDLE, DWORD informationClass, void* information, DWORD length,
                              DWORD* returnLength) {
   constexpr DWORD kErrorInvalidParameter = 87;
-  constexpr DWORD kErrorInsufficientBuffer = 122;
   if (returnLength != nullptr) *returnLength = sizeof(TOKEN_ELEVATION);
   if (informationClass != kTokenElevation) {
     SetLastError(kErrorInvalidParameter);

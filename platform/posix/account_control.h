@@ -13,6 +13,14 @@
 //                              (anything else is "no");
 //   TIDEMARK_UAC_PROMPTS       a file that gets one line, the program's
 //                              Windows path, for each prompt shown.
+//   TIDEMARK_UAC_ACCOUNT       the account this process runs as (default
+//                              "player"): "Prompt for credentials" runs
+//                              the elevated copy as another one;
+//   TIDEMARK_UAC_DRIVES        drive letters made in the player's session
+//                              without rights, as "S=Z:\games\client"
+//                              (a subst letter and the folder it stands
+//                              for) or "N=\\server\share" (a mapped
+//                              network drive), separated by ";".
 // A program needs administrator rights when a file named after it with
 // ".requireAdministrator" added lies beside it (its manifest says so, or
 // "Run this program as an administrator" is ticked).
@@ -31,6 +39,26 @@
 //     there first), what it reads comes from the store's copy where there
 //     is one, and removing a file that exists only in the real folder is
 //     refused; an elevated process sees only the real folder.
+//   - a named mutex made without a descriptor gets its security from its
+//     maker's token (CreateMutexW's page): one made by an elevated process
+//     may be created again (CreateMutexA asks for every right) only by
+//     elevated ones, and opened by an unelevated one of the same account
+//     only to wait for it; one made unelevated, by its own account; neither
+//     by another account. One made with a descriptor grants what the
+//     descriptor gives every account. A refused CreateMutexA fails with
+//     ERROR_ACCESS_DENIED (CreateMutexW's page), so does a refused OpenMutexA;
+//   - drive letters belong to the logon session that made them: subst
+//     letters and mapped network drives made without rights are not there
+//     for an elevated process, which runs in a logon session of its own
+//     (Microsoft's KB937624, "Programs may be unable to access some network
+//     locations after you turn on User Account Control", and KB3035277,
+//     "Mapped drives are not available from an elevated prompt when UAC is
+//     configured to Prompt for credentials"). QueryDosDeviceA answers a
+//     subst letter with "\??\" and its folder (Wine's kernel32 volume.c
+//     test_dos_devices), a mapped letter with its redirector device, and a
+//     letter that is not there with ERROR_FILE_NOT_FOUND; mpr.dll's
+//     WNetGetConnectionA a mapped letter with its share, any other with
+//     ERROR_NOT_CONNECTED (WNetGetConnectionA's page).
 // Observed rather than documented, and modelled because the program guards
 // against it: an elevated start without a working folder starts in the
 // system folder (here the root, "/").
@@ -44,7 +72,12 @@
 // registry virtualization, the file kinds Windows never virtualizes
 // (programs: here only what the file calls touch is redirected, and
 // programs are started from the real folder), integrity levels, and access
-// rights of the real folder beyond the above.
+// rights of the real folder beyond the above; integrity labels of objects,
+// the rights of a mutex's handle (every one it was opened with is granted
+// and none is checked again), two handles of one mutex made at the very same
+// moment (each may take the mutex for new), letters defined for the whole
+// machine, and network shares themselves (a mapped letter's files are not
+// reachable at all: no UNC path is).
 #pragma once
 
 #include <optional>
@@ -79,5 +112,20 @@ std::optional<std::string> FilePathOf(const char* windowsPath, Reach reach, DWOR
 // Whether removing this host path must be refused: it lies in a protected
 // folder, only in the real folder, and this process is not elevated.
 bool RemovalRefused(const std::string& hostPath);
+
+// A mutex's security as its maker leaves it: what a descriptor given
+// grants every account, else its maker's token's default.
+std::string MutexSecurityOfMaker(std::optional<DWORD> granted);
+
+// Whether this process may open a mutex of that security for `access`.
+bool MutexAccessGranted(const std::string& security, DWORD access);
+
+// The drive letter `letter` of this process's logon session, other than
+// Z:, if there is one: what it stands for ("Z:\..." or "\\server\share").
+std::optional<std::string> SessionDrive(char letter);
+
+// mpr.dll's WNetGetConnectionA over those letters.
+DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,
+                                                DWORD* length);
 
 }  // namespace tidemark::platform::posix

@@ -1,5 +1,7 @@
 #include "platform/posix/host_path.h"
 
+#include "platform/posix/account_control.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -30,6 +32,11 @@ std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcar
   std::string_view rest = path;
   if (path.size() >= 2 && path[1] == ':') {
     if (path[0] != 'Z' && path[0] != 'z') {
+      // A letter of this logon session that stands for a folder on Z:.
+      const std::optional<std::string> drive = SessionDrive(path[0]);
+      if (drive && drive->size() >= 2 && (*drive)[1] == ':' && (*drive)[0] != path[0]) {
+        return HostPathOf((*drive + path.substr(2)).c_str(), allowWildcards, error);
+      }
       error = kErrorPathNotFound;  // Only drive Z: is mapped.
       return std::nullopt;
     }

@@ -167,6 +167,7 @@ namespace {
 // The DLLs the stand-in knows, as module handles: the address of a name.
 constexpr const char kShell32[] = "shell32.dll";
 constexpr const char kOle32[] = "ole32.dll";
+constexpr const char kMpr[] = "mpr.dll";
 constexpr LONG kSOk = 0;
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
@@ -236,6 +237,9 @@ HMODULE os::LoadLibraryA(const char* fileName) {
   if (fileName != nullptr && SameNameIgnoringCase(fileName, kOle32)) {
     return const_cast<char*>(kOle32);
   }
+  if (fileName != nullptr && SameNameIgnoringCase(fileName, kMpr)) {
+    return const_cast<char*>(kMpr);
+  }
   SetLastError(kErrorModNotFound);
   return nullptr;
 }
@@ -247,6 +251,9 @@ void* os::GetProcAddress(HMODULE module, const char* procName) {
   }
   if (module == kOle32 && name == "CoInitializeEx") {
     return reinterpret_cast<void*>(&StandInCoInitializeEx);
+  }
+  if (module == kMpr && name == "WNetGetConnectionA") {
+    return reinterpret_cast<void*>(&posix::StandInWNetGetConnectionA);
   }
   if (module == kOle32 && name == "CoUninitialize") {
     return reinterpret_cast<void*>(&StandInCoUninitialize);

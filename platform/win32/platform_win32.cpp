@@ -4,6 +4,8 @@
 // The shell's structure only, to check the layout of ours; shell32 itself
 // is loaded at run time where it is needed.
 #include <shellapi.h>
+// The security descriptor's text form (advapi32).
+#include <sddl.h>
 
 #include <cstddef>
 #include <cstring>
@@ -28,6 +30,12 @@ static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == offsetof(::SHELLEXECUTEINFOA
 static_assert(std::is_same_v<ShellExecuteExAFunction, BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>);
 static_assert(std::is_same_v<CoInitializeExFunction, LONG(WINAPI*)(void*, DWORD)>);
 static_assert(std::is_same_v<CoUninitializeFunction, void(WINAPI*)()>);
+static_assert(sizeof(SECURITY_ATTRIBUTES) == sizeof(::SECURITY_ATTRIBUTES));
+static_assert(offsetof(SECURITY_ATTRIBUTES, lpSecurityDescriptor) ==
+              offsetof(::SECURITY_ATTRIBUTES, lpSecurityDescriptor));
+static_assert(kSddlRevision1 == SDDL_REVISION_1);
+static_assert(kSynchronize == SYNCHRONIZE && kMutexModifyState == MUTEX_MODIFY_STATE);
+static_assert(kMutexAllAccess == MUTEX_ALL_ACCESS);
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
@@ -167,6 +175,27 @@ HANDLE os::CreateMutexA(void* securityAttributes, BOOL initialOwner, const char*
   return ::CreateMutexA(static_cast<::LPSECURITY_ATTRIBUTES>(securityAttributes), initialOwner,
                         name);
 }
+
+HANDLE os::OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* name) {
+  return ::OpenMutexA(desiredAccess, inheritHandle, name);
+}
+
+DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
+  return ::QueryDosDeviceA(deviceName, targetPath, size);
+}
+
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
+                                                         void** descriptor, DWORD* size) {
+  ::PSECURITY_DESCRIPTOR made = nullptr;
+  ::ULONG length = 0;
+  const ::BOOL done =
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorA(text, revision, &made, &length);
+  *descriptor = made;
+  if (size != nullptr) *size = length;
+  return done;
+}
+
+void* LocalFree(void* memory) { return ::LocalFree(memory); }
 
 DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   return ::WaitForSingleObject(object, milliseconds);
