@@ -2,9 +2,12 @@
 
 #include <optional>
 
+#include "launcher/elevated_path.h"
+#include "launcher/launch_target.h"
 #include "launcher/program_start.h"
 #include "platform/platform.h"
 #include "support/command_line.h"
+#include "support/messages.h"
 
 namespace tidemark {
 
@@ -38,11 +41,19 @@ ShellStart StartSelfElevated() {
   // code page cannot show is given by its short form, or not at all: a
   // lossy name would make the start fail.
   const std::optional<TextValue> folder = ReachableCurrentFolder();
+  // Both as the elevated copy reaches them: its session lacks this one's
+  // subst and network letters (see elevated_path.h). Where none reaches
+  // them, the one box says so: the player has been told, as after a "No".
+  const ElevatedStart reach = ForElevatedCopy(*self, folder);
+  if (!reach.MissingLetters.IsEmpty()) {
+    Warn(LoadMessage(MessageId::ElevatedCopyLacksDrive, reach.MissingLetters));
+    return ShellStart::Declined;
+  }
   ShellRequest request;
-  request.File = *self;
+  request.File = reach.File;
   request.Verb = "runas";
   request.Parameters = CommandTail(platform::GetCommandLineA());
-  request.Directory = folder ? folder->Bytes() : nullptr;
+  request.Directory = reach.Directory ? reach.Directory->Bytes() : nullptr;
   request.Show = kShow;
   request.SkipZoneCheck = true;
   return StartThroughShell(request);

@@ -321,6 +321,11 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWOR
                                                          void** descriptor, DWORD* size);
 void* LocalFree(void* memory);
 
+// The system's folder, where its DLLs are (kernel32). The POSIX stand-in's
+// is Z:\windows\system32, and its LoadLibraryA knows a DLL there as by its
+// plain name.
+UINT GetSystemDirectoryA(char* buffer, UINT size);
+
 // Process (kernel32). The startup information's show state is the one the
 // starting program asked for (WinExec's second argument); the POSIX stand-in
 // passes it to the programs it starts in the environment.

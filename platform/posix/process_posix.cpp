@@ -230,7 +230,18 @@ void StandInCoUninitialize() {}
 
 }  // namespace
 
+UINT GetSystemDirectoryA(char* buffer, UINT size) {
+  constexpr std::string_view kSystem = "Z:\\windows\\system32";
+  if (buffer == nullptr || size <= kSystem.size()) return static_cast<UINT>(kSystem.size() + 1);
+  kSystem.copy(buffer, kSystem.size());
+  buffer[kSystem.size()] = '\0';
+  return static_cast<UINT>(kSystem.size());
+}
+
 HMODULE os::LoadLibraryA(const char* fileName) {
+  // A DLL of the system's folder is known as by its plain name.
+  const std::string_view given = fileName == nullptr ? "" : fileName;
+  if (given.starts_with("Z:\\windows\\system32\\")) fileName += 20;
   if (fileName != nullptr && SameNameIgnoringCase(fileName, kShell32)) {
     return const_cast<char*>(kShell32);
   }

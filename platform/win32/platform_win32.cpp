@@ -197,6 +197,8 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWOR
 
 void* LocalFree(void* memory) { return ::LocalFree(memory); }
 
+UINT GetSystemDirectoryA(char* buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); }
+
 DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   return ::WaitForSingleObject(object, milliseconds);
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "launcher/launch_target.h"
 #include "launcher/program_start.h"
 #include "platform/platform.h"
 #include "support/command_line.h"
 #include "support/errors.h"
+#include "support/messages.h"
 
 namespace tidemark {
 namespace {
@@ -139,6 +141,9 @@ std::string calls;  // in order
 platform::SHELLEXECUTEINFOA given{};
 std::string givenVerb, givenFile, givenParameters, givenDirectory;
 std::string boxes;
+std::string self;                 // the program's own path
+const char* selfDrive = nullptr;  // what its letter stands for; null: a volume
+std::string mprLoaded;            // the path mpr.dll was loaded by
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 
@@ -183,8 +188,30 @@ platform::LONG TIDEMARK_WINAPI CoInitializeEx(void*, platform::DWORD concurrency
   return 0;
 }
 void TIDEMARK_WINAPI CoUninitialize() { calls += "CoUninitialize "; }
+// Letters: S: is a subst letter, M: a mapped drive whose share the system
+// says, N: one whose share it cannot say; any other a volume.
+platform::DWORD QueryDosDeviceA(const char* device, char* target, platform::DWORD size) {
+  std::string answer = "\\Device\\HarddiskVolume1";
+  if (device[0] == 'S') answer = "\\??\\C:\\Games\\Client\\";
+  if (device[0] == 'M' || device[0] == 'N') answer = "\\Device\\LanmanRedirector\\;N:0\\server";
+  if (selfDrive != nullptr && std::string(device) == self.substr(0, 2)) answer = selfDrive;
+  answer.copy(target, size - 2);
+  target[answer.size()] = target[answer.size() + 1] = '\0';
+  return static_cast<platform::DWORD>(answer.size() + 2);
+}
+platform::DWORD TIDEMARK_WINAPI WNetGetConnectionA(const char* letter, char* remote,
+                                                   platform::DWORD*) {
+  calls += "WNetGetConnectionA(" + std::string(letter) + ") ";
+  if (letter[0] == 'N') return 1201;  // ERROR_CONNECTION_UNAVAIL
+  if (letter[0] != 'M') return platform::kErrorNotConnected;
+  const std::string_view share = "\\\\server\\games";
+  remote[share.copy(remote, share.size())] = '\0';
+  return 0;
+}
 platform::HMODULE LoadLibraryA(const char* name) {
-  calls += "LoadLibraryA(" + std::string(name) + ") ";
+  const std::string path = name;
+  if (path.ends_with("\\mpr.dll")) mprLoaded = path;
+  calls += "LoadLibraryA(" + path.substr(path.rfind('\\') + 1) + ") ";
   return shellLoads || std::string(name) != "shell32.dll" ? const_cast<char*>("module") : nullptr;
 }
 void* GetProcAddress(platform::HMODULE, const char* name) {
@@ -192,6 +219,7 @@ void* GetProcAddress(platform::HMODULE, const char* name) {
   if (wanted == "ShellExecuteExA") return reinterpret_cast<void*>(&ShellExecuteExA);
   if (wanted == "CoInitializeEx") return reinterpret_cast<void*>(&CoInitializeEx);
   if (wanted == "CoUninitialize") return reinterpret_cast<void*>(&CoUninitialize);
+  if (wanted == "WNetGetConnectionA") return reinterpret_cast<void*>(&WNetGetConnectionA);
   return nullptr;
 }
 int MessageBoxA(platform::HWND, const char* text, const char* caption, platform::UINT) {
@@ -210,8 +238,15 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
       "CoUninitialize ";
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
   // Tidemark started once more, elevated: its own path as the ANSI calls
-  // reach it, the parameters it was given, its current folder.
-  const std::string self(ReachableModulePath().value().View());
+  // reach it, the parameters it was given, its current folder; each by
+  // what its letter stands for where that is no volume's.
+  script::self = std::string(ReachableModulePath().value().View());
+  const std::string& self = script::self;
+  const auto asked = [](const std::string& letter) {
+    return "LoadLibraryA(mpr.dll) WNetGetConnectionA(" + letter + ") ";
+  };
+  const std::string selfAsked = asked(self.substr(0, 2));
+  const std::string runas = winExec + selfAsked + asked("C:") + shell;
   const std::string parameters = CommandTail(platform::GetCommandLineA());
   const std::string program = "C:\\Tools\\assist.exe";
   struct Case {
@@ -227,17 +262,31 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     std::string boxes;
     // What the shell was given: verb, file, parameters, working folder.
     std::string verb, file, parameters, directory;
+    const char* selfDrive = nullptr;
   };
   const Case cases[] = {
       {"needs rights, Tidemark has none: Tidemark again, elevated", 11, kRights, 0,
-       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self, parameters,
+       "C:\\Program Files (x86)\\Game", true, 1, 0, runas, "", "runas", self, parameters,
        "C:\\Program Files (x86)\\Game"},
       {"the player declines the prompt", 11, kRights, 0, "C:\\Games", true, 0,
-       platform::kErrorCancelled, winExec + shell, "", "runas", self, parameters, "C:\\Games"},
-      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, winExec + shell,
-       notStarted, "runas", self, parameters, "C:\\Games"},
-      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0, winExec + shell, "",
-       "runas", self, parameters, "(null)"},
+       platform::kErrorCancelled, runas, "", "runas", self, parameters, "C:\\Games"},
+      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, runas, notStarted,
+       "runas", self, parameters, "C:\\Games"},
+      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0,
+       winExec + selfAsked + shell, "", "runas", self, parameters, "(null)"},
+      // The elevated session lacks this one's subst and mapped letters.
+      {"a subst folder: by the folder it stands for", 11, kRights, 0, "S:\\Game", true, 1, 0,
+       winExec + asked("C:") + asked("C:") + shell, "", "runas",
+       "C:\\Tidemark" + self.substr(2), parameters, "C:\\Games\\Client\\Game",
+       "\\??\\C:\\Tidemark"},
+      {"a mapped drive: by its network path", 11, kRights, 0, "M:\\Game", true, 1, 0,
+       winExec + selfAsked + asked("M:") + shell, "", "runas", self, parameters,
+       "\\\\server\\games\\Game"},
+      {"a mapped drive whose path is unknown: one box, naming it", 11, kRights, 0, "N:\\Game",
+       true, 1, 0, winExec + selfAsked + asked("N:"),
+       "Tidemark: " + std::string(LoadMessage(MessageId::ElevatedCopyLacksDrive, "N:").View()), "",
+       "", "",
+       ""},
       // Never a loop: an elevated copy starts the program, never itself.
       {"needs rights, Tidemark elevated: the program, by the shell", 11, kRights, 1, "C:\\Games",
        true, 1, 0, winExec + shell, "", "(null)", program, "(null)", "(null)"},
@@ -261,6 +310,8 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     table.LoadLibraryA = &script::LoadLibraryA;
     table.GetProcAddress = &script::GetProcAddress;
     table.MessageBoxA = &script::MessageBoxA;
+    table.QueryDosDeviceA = &script::QueryDosDeviceA;
+    script::selfDrive = c.selfDrive;
     script::winExecAnswer = c.winExecAnswer;
     script::winExecError = c.winExecError;
     script::elevated = c.elevated;
@@ -275,6 +326,11 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     platform::Calls() = saved;
     EXPECT_EQ(script::calls, c.calls) << c.label;
     EXPECT_EQ(script::boxes, c.boxes) << c.label;
+    if (c.calls.find("mpr.dll") != std::string::npos) {
+      char system[260];
+      const platform::UINT length = platform::GetSystemDirectoryA(system, sizeof system);
+      EXPECT_EQ(script::mprLoaded, std::string(system, length) + "\\mpr.dll") << c.label;
+    }
     if (c.calls.find("ShellExecuteExA") == std::string::npos) continue;
     EXPECT_EQ(script::given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
     EXPECT_EQ(script::givenVerb, c.verb) << c.label;

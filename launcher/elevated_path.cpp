@@ -1,0 +1,95 @@
+#include "launcher/elevated_path.h"
+
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace tidemark {
+
+namespace {
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The network share a mapped letter stands for ("\\server\share"), through
+// mpr.dll, loaded here only (a run that never restarts itself loads it
+// not), from the system's folder: it is no KnownDLL, and a plain name would
+// be looked for in the program's own folder first. Empty where the letter is not mapped (ERROR_NOT_CONNECTED, or no
+// mpr.dll to ask); none where it is, but its share cannot be had (a
+// remembered connection that is down, no network...).
+std::optional<std::string> ShareOf(const char* letter) {
+  char system[260];
+  const platform::DWORD length = platform::GetSystemDirectoryA(system, sizeof system);
+  if (length == 0 || length >= sizeof system - 9) return std::string();
+  const std::string dll = std::string(system, length) + "\\mpr.dll";
+  const platform::HMODULE mpr = platform::LoadLibraryA(dll.c_str());
+  const auto connection =
+      mpr == nullptr ? nullptr
+                     : reinterpret_cast<platform::WNetGetConnectionAFunction>(
+                           platform::GetProcAddress(mpr, "WNetGetConnectionA"));
+  if (connection == nullptr) return std::string();
+  char remote[1024];
+  platform::DWORD size = sizeof remote;
+  const platform::DWORD answer = connection(letter, remote, &size);
+  if (answer == 0) return std::string(remote);
+  if (answer == platform::kErrorNotConnected) return std::string();
+  return std::nullopt;
+}
+
+// The folder a subst letter stands for: QueryDosDevice answers such a
+// letter with "\??\" and the folder, in its DOS form (Wine's kernel32
+// volume.c test_dos_devices, which runs on Windows too), or "\??\UNC\" and
+// a network path; a volume's letter answers its device ("\Device\...").
+std::optional<std::string> SubstOf(const char* letter) {
+  char target[1024];
+  if (platform::QueryDosDeviceA(letter, target, sizeof target) == 0) return std::nullopt;
+  std::string_view folder = target;
+  if (!folder.starts_with("\\??\\")) return std::nullopt;
+  folder.remove_prefix(4);
+  // Only a DOS path or a network one; Wine answers its own forms too.
+  const bool dos = folder.size() >= 3 && IsLetter(folder[0]) && folder.substr(1, 2) == ":\\";
+  if (!dos && !folder.starts_with("UNC\\")) return std::nullopt;
+  std::string path = folder.starts_with("UNC\\") ? "\\\\" + std::string(folder.substr(4))
+                                                  : std::string(folder);
+  if (path.ends_with('\\')) path.pop_back();
+  return path;
+}
+
+// One path as the elevated copy reaches it; a letter that stands in the
+// way is added to `missing`. Subst letters may stand on others: each is
+// followed, never more often than there are letters.
+TextValue Reached(const TextValue& given, std::string& missing) {
+  std::string path(given.View());
+  for (int step = 0; step < 26; ++step) {
+    // Only "X:\..." names a letter's folder; "X:" alone or "X:name" is
+    // relative to the letter's current folder, which no other session has.
+    if (path.size() < 3 || !IsLetter(path[0]) || path[1] != ':' || path[2] != '\\') break;
+    const std::string letter = path.substr(0, 2);
+    const std::string rest = path.substr(2);
+    if (const std::optional<std::string> folder = SubstOf(letter.c_str())) {
+      path = *folder + rest;
+      continue;
+    }
+    const std::optional<std::string> share = ShareOf(letter.c_str());
+    if (!share) {
+      if (missing.find(letter) == std::string::npos) missing += (missing.empty() ? "" : ", ") + letter;
+    } else if (!share->empty()) {
+      path = *share + rest;
+    }
+    break;
+  }
+  return TextValue(path);
+}
+
+}  // namespace
+
+ElevatedStart ForElevatedCopy(const TextValue& file, const std::optional<TextValue>& directory) {
+  std::string missing;
+  ElevatedStart start;
+  start.File = Reached(file, missing);
+  if (directory) start.Directory = Reached(*directory, missing);
+  if (!missing.empty()) start.MissingLetters = TextValue(missing);
+  return start;
+}
+
+}  // namespace tidemark

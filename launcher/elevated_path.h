@@ -1,0 +1,32 @@
+// The paths by which the elevated copy of Tidemark is started. An elevated
+// process runs in a logon session of its own, and drive letters belong to
+// the logon session that made them: a subst letter or a mapped network
+// drive made in the player's session without rights is not there for it
+// (Microsoft's KB937624, "Programs may be unable to access some network
+// locations after you turn on User Account Control"; KB3035277, "Mapped
+// drives are not available from an elevated prompt when UAC is configured
+// to Prompt for credentials"; WNetGetConnection's page, on connections seen
+// only in the logon session that made them). So the copy is started by what
+// those letters stand for: the folder of a subst letter, the network path
+// of a mapped one. Letters of the machine's own volumes are every
+// session's, and stay.
+#pragma once
+
+#include <optional>
+
+#include "support/text_value.h"
+
+namespace tidemark {
+
+struct ElevatedStart {
+  TextValue File;                      // the program, as the elevated copy reaches it
+  std::optional<TextValue> Directory;  // its working folder, likewise
+  TextValue MissingLetters;            // where no path reaches them: the letters, as "N:"
+};
+
+// The program `file` and the working folder `directory` as an elevated
+// copy reaches them; where a letter stands for a network drive whose path
+// the system cannot say, that letter is missing and nothing reaches it.
+ElevatedStart ForElevatedCopy(const TextValue& file, const std::optional<TextValue>& directory);
+
+}  // namespace tidemark
