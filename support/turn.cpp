@@ -11,8 +11,9 @@ namespace tidemark {
 
 namespace {
 
-// The innermost turn this process holds; the program takes one at a time.
-const TTurn* innermost = nullptr;
+// The innermost turn this thread holds; the program takes one at a time.
+// A mutex is owned by a thread, and so is a turn.
+thread_local const TTurn* innermost = nullptr;
 
 // FNV-1a over bytes with ASCII letters folded to upper case: 64 bits make
 // two names that differ as good as never alike, and such a pair would only

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "platform/platform.h"
 #include "support/turn.h"
@@ -188,6 +194,70 @@ TEST(Paths, TurnNames) {
   EXPECT_EQ(TurnNameFor("other\\..\\client\\uo.cfg"), real);
   EXPECT_NE(TurnNameFor("other\\uo.cfg"), real);
   EXPECT_NE(real, script::NameFor("client\\uo.cfg", unknown)) << "the system was not asked";
+}
+
+// Copies with different rights take one turn: an elevated one and one
+// without, also where the elevated one runs as another account ("Prompt
+// for credentials"). The contender, in a thread of its own, waits while
+// the holder has the turn and gets it once the holder lets go: not before
+// (a turn of its own), not never (on without the turn). Natively
+// the stand-in's model of User Account Control gives each its rights;
+// under Wine every copy has the same. The turn leaves nothing behind: no
+// file named after it, in the temporary folder or in the client's.
+TEST(Paths, CopiesWithDifferentRightsTakeOneTurn) {
+  struct Rights {
+    const char* elevated;  // TIDEMARK_UAC_ELEVATED
+    const char* account;   // TIDEMARK_UAC_ACCOUNT
+  };
+  const Rights player{"TIDEMARK_UAC_ELEVATED=0", "TIDEMARK_UAC_ACCOUNT=player"};
+  const Rights elevated{"TIDEMARK_UAC_ELEVATED=1", "TIDEMARK_UAC_ACCOUNT=player"};
+  const Rights administrator{"TIDEMARK_UAC_ELEVATED=1", "TIDEMARK_UAC_ACCOUNT=admin"};
+  struct Case {
+    const char* label;
+    Rights holder;
+    Rights contender;
+  };
+  const Case cases[] = {
+      {"elevated, then without rights", elevated, player},
+      {"without rights, then elevated", player, elevated},
+      {"another account elevated, then without rights", administrator, player},
+  };
+  const auto use = [](const Rights& rights) {
+    putenv(const_cast<char*>(rights.elevated));
+    putenv(const_cast<char*>(rights.account));
+  };
+  ScratchFolder scratch;
+  ScratchFolder::WriteFile("uo.cfg");
+  // The temporary folder, as the stand-in's C library finds it, is one of
+  // the scratch folder's own while the turns are taken.
+  static std::string restored = "TMPDIR=" + std::filesystem::temp_directory_path().string();
+  static std::string scratchTemporary = "TMPDIR=" + (std::filesystem::current_path() / "tmp").string();
+  std::filesystem::create_directory("tmp");
+  putenv(scratchTemporary.data());
+  for (const Case& c : cases) {
+    use(c.holder);
+    std::optional<TTurn> holder(std::in_place, "uo.cfg", 0);
+    ASSERT_TRUE(holder->Held()) << c.label;
+    use(c.contender);
+    std::atomic<bool> released = false;
+    bool heldAfterTheHolder = false;
+    std::thread contender([&] {
+      const TTurn turn("uo.cfg", 5000);
+      heldAfterTheHolder = turn.Held() && released;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    released = true;
+    holder.reset();
+    contender.join();
+    EXPECT_TRUE(heldAfterTheHolder) << c.label;
+  }
+  putenv(restored.data());
+  use(player);
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+    left.insert(entry.path().generic_string());
+  }
+  EXPECT_EQ(left, (std::set<std::string>{"./tmp", "./uo.cfg"})) << "the turn left something behind";
 }
 
 TEST(Paths, ByteKinds) {
