@@ -14,8 +14,8 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // The network share a mapped letter stands for ("\\server\share"), through
 // mpr.dll, loaded here only (a run that never restarts itself loads it
 // not), from the system's folder: it is no KnownDLL, and a plain name would
-// be looked for in the program's own folder first. Empty where the letter is not mapped (ERROR_NOT_CONNECTED, or no
-// mpr.dll to ask); none where it is, but its share cannot be had (a
+// be looked for in the program's own folder first. Empty where the letter is not mapped
+// (ERROR_NOT_CONNECTED, or no mpr.dll to ask); none where it is, but its share cannot be had (a
 // remembered connection that is down, no network...).
 std::optional<std::string> ShareOf(const char* letter) {
   char system[260];
@@ -23,10 +23,9 @@ std::optional<std::string> ShareOf(const char* letter) {
   if (length == 0 || length >= sizeof system - 9) return std::string();
   const std::string dll = std::string(system, length) + "\\mpr.dll";
   const platform::HMODULE mpr = platform::LoadLibraryA(dll.c_str());
-  const auto connection =
-      mpr == nullptr ? nullptr
-                     : reinterpret_cast<platform::WNetGetConnectionAFunction>(
-                           platform::GetProcAddress(mpr, "WNetGetConnectionA"));
+  const auto connection = mpr == nullptr ? nullptr
+                                         : reinterpret_cast<platform::WNetGetConnectionAFunction>(
+                                               platform::GetProcAddress(mpr, "WNetGetConnectionA"));
   if (connection == nullptr) return std::string();
   char remote[1024];
   platform::DWORD size = sizeof remote;
@@ -49,8 +48,8 @@ std::optional<std::string> SubstOf(const char* letter) {
   // Only a DOS path or a network one; Wine answers its own forms too.
   const bool dos = folder.size() >= 3 && IsLetter(folder[0]) && folder.substr(1, 2) == ":\\";
   if (!dos && !folder.starts_with("UNC\\")) return std::nullopt;
-  std::string path = folder.starts_with("UNC\\") ? "\\\\" + std::string(folder.substr(4))
-                                                  : std::string(folder);
+  std::string path =
+      folder.starts_with("UNC\\") ? "\\\\" + std::string(folder.substr(4)) : std::string(folder);
   if (path.ends_with('\\')) path.pop_back();
   return path;
 }
@@ -72,7 +71,8 @@ TextValue Reached(const TextValue& given, std::string& missing) {
     }
     const std::optional<std::string> share = ShareOf(letter.c_str());
     if (!share) {
-      if (missing.find(letter) == std::string::npos) missing += (missing.empty() ? "" : ", ") + letter;
+      if (missing.find(letter) == std::string::npos)
+        missing += (missing.empty() ? "" : ", ") + letter;
     } else if (!share->empty()) {
       path = *share + rest;
     }

@@ -157,7 +157,7 @@ using CoInitializeExFunction = LONG(TIDEMARK_WINAPI*)(void* reserved, DWORD conc
 using CoUninitializeFunction = void(TIDEMARK_WINAPI*)();
 // mpr.dll's name of the network share a mapped drive letter stands for.
 using WNetGetConnectionAFunction = DWORD(TIDEMARK_WINAPI*)(const char* localName, char* remoteName,
-                                                          DWORD* length);
+                                                           DWORD* length);
 
 // Values of the calls' arguments and answers that the core relies on.
 inline HANDLE InvalidHandleValue() {
@@ -318,7 +318,7 @@ int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 // access rights that the descriptor's "allow" entries give every account
 // ("AU", "WD", "IU"): its model knows nothing finer (posix/account_control.h).
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
-                                                         void** descriptor, DWORD* size);
+                                                          void** descriptor, DWORD* size);
 void* LocalFree(void* memory);
 
 // The system's folder, where its DLLs are (kernel32). The POSIX stand-in's

@@ -8,10 +8,10 @@
 namespace tidemark {
 
 enum class MessageId : std::uint32_t {
-  UnreachableFolder = 1,    // the warning where no ANSI path reaches the program's folder
+  UnreachableFolder = 1,       // the warning where no ANSI path reaches the program's folder
   ElevatedCopyLacksDrive = 4,  // "%s": the drive letters an elevated copy would not see
-  FileCreateError = 61441,  // "%s": the path
-  FileOpenError = 61442,    // "%s": the path
+  FileCreateError = 61441,     // "%s": the path
+  FileOpenError = 61442,       // "%s": the path
   StreamReadError = 61443,
   StreamWriteError = 61444,
   ListIndexError = 61452,

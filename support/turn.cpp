@@ -82,7 +82,8 @@ platform::HANDLE MutexOfTurn(const std::string& name) {
   const bool described = platform::ConvertStringSecurityDescriptorToSecurityDescriptorA(
                              kTurnSecurity, platform::kSddlRevision1, &descriptor, nullptr) != 0;
   platform::SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, 0};
-  platform::HANDLE mutex = platform::CreateMutexA(described ? &attributes : nullptr, 0, name.c_str());
+  platform::HANDLE mutex =
+      platform::CreateMutexA(described ? &attributes : nullptr, 0, name.c_str());
   const platform::DWORD error = platform::GetLastError();
   if (described) platform::LocalFree(descriptor);
   if (mutex == nullptr && error == platform::kErrorAccessDenied) {

@@ -6,8 +6,8 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -206,9 +206,9 @@ DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) 
   } else if (const auto target = posix::SessionDrive(deviceName[0])) {
     // A subst letter answers its folder; a mapped one, the redirector's
     // device with the letter and the share.
-    answer = target->starts_with("\\\\")
-                 ? "\\Device\\LanmanRedirector\\;" + std::string(deviceName) + "0" + target->substr(1)
-                 : "\\??\\" + *target;
+    answer = target->starts_with("\\\\") ? "\\Device\\LanmanRedirector\\;" +
+                                               std::string(deviceName) + "0" + target->substr(1)
+                                         : "\\??\\" + *target;
   } else {
     SetLastError(kErrorFileNotFound);
     return 0;

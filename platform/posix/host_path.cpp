@@ -1,10 +1,10 @@
 #include "platform/posix/host_path.h"
 
-#include "platform/posix/account_control.h"
-
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+
+#include "platform/posix/account_control.h"
 
 namespace tidemark::platform::posix {
 

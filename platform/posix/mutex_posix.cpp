@@ -132,7 +132,7 @@ bool ValidName(const char* name) { return name != nullptr && *name != '\0'; }
 }  // namespace
 
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
-                                                         void** descriptor, DWORD* size) {
+                                                          void** descriptor, DWORD* size) {
   constexpr DWORD kErrorInvalidParameter = 87;
   if (text == nullptr || revision != kSddlRevision1 || descriptor == nullptr) {
     SetLastError(kErrorInvalidParameter);
@@ -141,7 +141,8 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWOR
   DWORD granted = 0;
   // Every "allow" entry for every account: "(A;;<rights>;;;AU)", "WD", "IU".
   const std::string sddl = text;
-  for (std::size_t at = sddl.find("(A;;"); at != std::string::npos; at = sddl.find("(A;;", at + 1)) {
+  for (std::size_t at = sddl.find("(A;;"); at != std::string::npos;
+       at = sddl.find("(A;;", at + 1)) {
     const std::size_t end = sddl.find(')', at);
     if (end == std::string::npos) break;
     const std::string ace = sddl.substr(at + 4, end - at - 4);
@@ -183,9 +184,9 @@ HANDLE os::CreateMutexA(void* securityAttributes, BOOL initialOwner, const char*
   const auto* given = attributes == nullptr
                           ? nullptr
                           : static_cast<const Descriptor*>(attributes->lpSecurityDescriptor);
-  const std::optional<DWORD> granted =
-      given != nullptr && given->Magic == kDescriptorMagic ? std::optional(given->Granted)
-                                                           : std::nullopt;
+  const std::optional<DWORD> granted = given != nullptr && given->Magic == kDescriptorMagic
+                                           ? std::optional(given->Granted)
+                                           : std::nullopt;
   HANDLE handle = NewHandle(key, posix::MutexSecurityOfMaker(granted));
   if (handle != nullptr) SetLastError(0);
   return handle;

@@ -185,7 +185,7 @@ DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) 
 }
 
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
-                                                         void** descriptor, DWORD* size) {
+                                                          void** descriptor, DWORD* size) {
   ::PSECURITY_DESCRIPTOR made = nullptr;
   ::ULONG length = 0;
   const ::BOOL done =

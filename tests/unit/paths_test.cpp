@@ -231,7 +231,8 @@ TEST(Paths, CopiesWithDifferentRightsTakeOneTurn) {
   // The temporary folder, as the stand-in's C library finds it, is one of
   // the scratch folder's own while the turns are taken.
   static std::string restored = "TMPDIR=" + std::filesystem::temp_directory_path().string();
-  static std::string scratchTemporary = "TMPDIR=" + (std::filesystem::current_path() / "tmp").string();
+  static std::string scratchTemporary =
+      "TMPDIR=" + (std::filesystem::current_path() / "tmp").string();
   std::filesystem::create_directory("tmp");
   putenv(scratchTemporary.data());
   for (const Case& c : cases) {
