@@ -11,12 +11,14 @@ namespace {
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The network share a mapped letter stands for ("\\server\share"), through
-// mpr.dll, loaded here only (a run that never restarts itself loads it
-// not), from the system's folder: it is no KnownDLL, and a plain name would
-// be looked for in the program's own folder first. Empty where the letter is not mapped
-// (ERROR_NOT_CONNECTED, or no mpr.dll to ask); none where it is, but its share cannot be had (a
-// remembered connection that is down, no network...).
+// The network share a mapped letter stands for ("\\server\share"), by
+// mpr.dll's WNetGetConnectionA, loaded here only (a run that never restarts
+// itself loads it not) and from the system's folder: it is no KnownDLL, and
+// by its plain name it would be looked for in the program's folder first.
+// Empty where the letter is no network drive (ERROR_NOT_CONNECTED, "not a
+// redirected device" on WNetGetConnection's page; or no mpr.dll to ask);
+// none where it is one but its share cannot be had (a remembered
+// connection that is down, no network...).
 std::optional<std::string> ShareOf(const char* letter) {
   char system[260];
   const platform::DWORD length = platform::GetSystemDirectoryA(system, sizeof system);

@@ -63,11 +63,12 @@ std::optional<FolderIdentity> IdentityOf(const TextValue& folder) {
 }
 
 // Who may use the turn: synchronize and modify-state rights (0x00100001)
-// for every signed-in account, and a medium label ("ME") that lets a copy
-// without rights write to it. Sources: "Security Descriptor String Format"
-// and "ACE Strings" (learn.microsoft.com/windows/win32/secauthz); "Mandatory
-// Integrity Control": standard users run at medium, elevated ones at high,
-// and an object gets its creator's level unless it is labelled.
+// for every signed-in account ("AU"), and a medium label ("ME", no write
+// up), the lowest integrity a copy runs at: "Mandatory Integrity Control"
+// (learn.microsoft.com/windows/win32/secauthz) says standard users run at
+// medium and elevated ones at high, and that what a process makes gets its
+// level, so a mutex an elevated copy made would otherwise be labelled high.
+// The text form: "Security Descriptor String Format" and "ACE Strings".
 constexpr char kTurnSecurity[] = "D:(A;;0x00100001;;;AU)S:(ML;;NW;;;ME)";
 
 // The mutex of the turn, made or, where another copy made it, opened.
@@ -77,6 +78,9 @@ constexpr char kTurnSecurity[] = "D:(A;;0x00100001;;;AU)S:(ML;;NW;;;ME)";
 // (CreateMutexW's page). The wait needs SYNCHRONIZE; ReleaseMutex needs no
 // right of the handle, only ownership (Wine's kernel32 sync.c test_mutex:
 // a handle opened with any one right that opens it releases the mutex).
+// Wine differs: it gives a process of the same token the existing mutex
+// (ERROR_ALREADY_EXISTS) where Windows refuses it, so there the open is
+// never needed.
 platform::HANDLE MutexOfTurn(const std::string& name) {
   void* descriptor = nullptr;
   const bool described = platform::ConvertStringSecurityDescriptorToSecurityDescriptorA(

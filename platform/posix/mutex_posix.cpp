@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,10 +52,16 @@ struct Descriptor {
 };
 constexpr std::uint32_t kDescriptorMagic = 0x5344444Cu;  // "SDDL"
 
-// The owned sockets, by handle: a handle's own socket says which mutex it is.
+// The owned sockets, by handle: a handle's own socket says which mutex it
+// is. Threads of the process wait and release at once: one at the table at
+// a time.
 std::map<int, int>& Owners() {
   static std::map<int, int> owners;
   return owners;
+}
+std::mutex& OwnersGuard() {
+  static std::mutex guard;
+  return guard;
 }
 
 // Names are case-sensitive; "Local\" is this session's namespace, the
@@ -123,7 +130,10 @@ HANDLE NewHandle(const std::string& key, const std::string& security) {
     SetLastError(posix::Win32ErrorOf(errno));
     return nullptr;
   }
-  Owners().erase(descriptor);
+  {
+    const std::lock_guard lock(OwnersGuard());
+    Owners().erase(descriptor);
+  }
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
 }
 
@@ -235,19 +245,25 @@ DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     os::Sleep(pause);
     pause = std::min<DWORD>(pause * 2, 8);
   }
+  const std::lock_guard lock(OwnersGuard());
   if (const auto held = Owners().find(descriptor); held != Owners().end()) close(held->second);
   Owners()[descriptor] = owner;
   return kWaitObject0;
 }
 
 BOOL os::ReleaseMutex(HANDLE mutex) {
-  const auto held = Owners().find(static_cast<int>(reinterpret_cast<std::intptr_t>(mutex)));
-  if (held == Owners().end()) {
-    SetLastError(kErrorNotOwner);
-    return 0;
+  int owner = -1;
+  {
+    const std::lock_guard lock(OwnersGuard());
+    const auto held = Owners().find(static_cast<int>(reinterpret_cast<std::intptr_t>(mutex)));
+    if (held == Owners().end()) {
+      SetLastError(kErrorNotOwner);
+      return 0;
+    }
+    owner = held->second;
+    Owners().erase(held);
   }
-  close(held->second);
-  Owners().erase(held);
+  close(owner);
   return 1;
 }
 
