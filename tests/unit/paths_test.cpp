@@ -205,47 +205,34 @@ TEST(Paths, TurnNames) {
 // under Wine every copy has the same. The turn leaves nothing behind: no
 // file named after it, in the temporary folder or in the client's.
 TEST(Paths, CopiesWithDifferentRightsTakeOneTurn) {
-  struct Rights {
-    const char* elevated;  // TIDEMARK_UAC_ELEVATED
-    const char* account;   // TIDEMARK_UAC_ACCOUNT
-  };
-  const Rights player{"TIDEMARK_UAC_ELEVATED=0", "TIDEMARK_UAC_ACCOUNT=player"};
-  const Rights elevated{"TIDEMARK_UAC_ELEVATED=1", "TIDEMARK_UAC_ACCOUNT=player"};
-  const Rights administrator{"TIDEMARK_UAC_ELEVATED=1", "TIDEMARK_UAC_ACCOUNT=admin"};
   struct Case {
     const char* label;
-    Rights holder;
-    Rights contender;
+    // The holder's, then the contender's: TIDEMARK_UAC_ELEVATED, TIDEMARK_UAC_ACCOUNT.
+    char* rights[2][2];
   };
+  static char elevated[] = "TIDEMARK_UAC_ELEVATED=1", unelevated[] = "TIDEMARK_UAC_ELEVATED=0";
+  static char player[] = "TIDEMARK_UAC_ACCOUNT=player", admin[] = "TIDEMARK_UAC_ACCOUNT=admin";
   const Case cases[] = {
-      {"elevated, then without rights", elevated, player},
-      {"without rights, then elevated", player, elevated},
-      {"another account elevated, then without rights", administrator, player},
-  };
-  const auto use = [](const Rights& rights) {
-    putenv(const_cast<char*>(rights.elevated));
-    putenv(const_cast<char*>(rights.account));
+      {"elevated, then without rights", {{elevated, player}, {unelevated, player}}},
+      {"without rights, then elevated", {{unelevated, player}, {elevated, player}}},
+      {"another account elevated, then without rights", {{elevated, admin}, {unelevated, player}}},
   };
   ScratchFolder scratch;
   ScratchFolder::WriteFile("uo.cfg");
-  // The temporary folder, as the stand-in's C library finds it, is one of
-  // the scratch folder's own while the turns are taken.
+  // The temporary folder, as the stand-in's C library finds it, is the
+  // scratch folder's own while the turns are taken.
   static std::string restored = "TMPDIR=" + std::filesystem::temp_directory_path().string();
-  static std::string scratchTemporary =
-      "TMPDIR=" + (std::filesystem::current_path() / "tmp").string();
+  static std::string temporary = "TMPDIR=" + (std::filesystem::current_path() / "tmp").string();
   std::filesystem::create_directory("tmp");
-  putenv(scratchTemporary.data());
+  putenv(temporary.data());
   for (const Case& c : cases) {
-    use(c.holder);
+    for (char* setting : c.rights[0]) putenv(setting);
     std::optional<TTurn> holder(std::in_place, "uo.cfg", 0);
     ASSERT_TRUE(holder->Held()) << c.label;
-    use(c.contender);
+    for (char* setting : c.rights[1]) putenv(setting);
     std::atomic<bool> released = false;
     bool heldAfterTheHolder = false;
-    std::thread contender([&] {
-      const TTurn turn("uo.cfg", 5000);
-      heldAfterTheHolder = turn.Held() && released;
-    });
+    std::thread contender([&] { heldAfterTheHolder = TTurn("uo.cfg", 5000).Held() && released; });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     released = true;
     holder.reset();
@@ -253,7 +240,7 @@ TEST(Paths, CopiesWithDifferentRightsTakeOneTurn) {
     EXPECT_TRUE(heldAfterTheHolder) << c.label;
   }
   putenv(restored.data());
-  use(player);
+  putenv(unelevated);
   std::set<std::string> left;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
     left.insert(entry.path().generic_string());
