@@ -1,15 +1,20 @@
 // The paths by which the elevated copy of Tidemark is started. An elevated
 // process runs in a logon session of its own, and drive letters belong to
 // the logon session that made them: a subst letter or a mapped network
-// drive made in the player's session without rights is not there for it
-// (Microsoft's KB937624, "Programs may be unable to access some network
-// locations after you turn on User Account Control"; KB3035277, "Mapped
-// drives are not available from an elevated prompt when UAC is configured
-// to Prompt for credentials"; WNetGetConnection's page, on connections seen
-// only in the logon session that made them). So the copy is started by what
-// those letters stand for: the folder of a subst letter, the network path
-// of a mapped one. Letters of the machine's own volumes are every
-// session's, and stay.
+// drive made in the player's session without rights is not there for it.
+// Sources: KB937624, whose text Microsoft also keeps as "Some Programs
+// Cannot Access Network Locations When UAC Is Enabled"
+// (technet.microsoft.com/library/ee844140.aspx: the two tokens come from
+// two logons, and shares mapped with one are not mapped for the other);
+// KB3035277, "Mapped drives are not available from an elevated prompt when
+// UAC is configured to Prompt for credentials"; Microsoft's "Mapped Network
+// Drives with UAC on Windows Vista" (blogs.msdn.microsoft.com/cjacks,
+// 2007-02-19: since Windows 2000 SP2 every DOS device name, a subst letter
+// too, is tied to the logon session's ID); WNetGetConnection's page, on
+// connections seen only in the logon session that made them. So the copy
+// is started by what those letters stand for: the folder of a subst
+// letter, the network path of a mapped one. Letters of the machine's own
+// volumes are every session's, and stay.
 #pragma once
 
 #include <optional>

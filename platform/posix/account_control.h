@@ -44,16 +44,20 @@
 //     may be created again (CreateMutexA asks for every right) only by
 //     elevated ones, and opened by an unelevated one of the same account
 //     only to wait for it; one made unelevated, by its own account; neither
-//     by another account. One made with a descriptor grants what the
+//     by another account. (Which rights a token's default grants whom is
+//     this model's reading, found on no Microsoft page.) One made with a descriptor grants what the
 //     descriptor gives every account. A refused CreateMutexA fails with
 //     ERROR_ACCESS_DENIED (CreateMutexW's page), so does a refused OpenMutexA;
 //   - drive letters belong to the logon session that made them: subst
 //     letters and mapped network drives made without rights are not there
 //     for an elevated process, which runs in a logon session of its own
-//     (Microsoft's KB937624, "Programs may be unable to access some network
-//     locations after you turn on User Account Control", and KB3035277,
-//     "Mapped drives are not available from an elevated prompt when UAC is
-//     configured to Prompt for credentials"). QueryDosDeviceA answers a
+//     (KB937624, kept by Microsoft as "Some Programs Cannot Access Network
+//     Locations When UAC Is Enabled", technet.microsoft.com/library/
+//     ee844140.aspx, and KB3035277, "Mapped drives are not available from
+//     an elevated prompt when UAC is configured to Prompt for
+//     credentials"; for subst letters, every DOS device name is tied to its
+//     logon session: "Mapped Network Drives with UAC on Windows Vista",
+//     blogs.msdn.microsoft.com/cjacks, 2007-02-19). QueryDosDeviceA answers a
 //     subst letter with "\??\" and its folder (Wine's kernel32 volume.c
 //     test_dos_devices), a mapped letter with its redirector device, and a
 //     letter that is not there with ERROR_FILE_NOT_FOUND; mpr.dll's
