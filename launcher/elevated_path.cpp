@@ -15,11 +15,16 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // mpr.dll's WNetGetConnectionA, loaded here only (a run that never restarts
 // itself loads it not) and from the system's folder: it is no KnownDLL, and
 // by its plain name it would be looked for in the program's folder first.
-// Empty where the letter is no network drive (ERROR_NOT_CONNECTED, "not a
-// redirected device" on WNetGetConnection's page; or no mpr.dll to ask);
+// Empty where the letter is no network drive (GetDriveTypeA's DRIVE_REMOTE,
+// or WNetGetConnection's ERROR_NOT_CONNECTED, "not a redirected device";
+// or no mpr.dll to ask);
 // none where it is one but its share cannot be had (a remembered
 // connection that is down, no network...).
 std::optional<std::string> ShareOf(const char* letter) {
+  // Only a network drive is asked about: WNetGetConnection fails for any
+  // letter where the network is unavailable ("ERROR_NO_NETWORK").
+  const std::string root = std::string(letter) + "\\";
+  if (platform::GetDriveTypeA(root.c_str()) != platform::kDriveRemote) return std::string();
   char system[260];
   const platform::DWORD length = platform::GetSystemDirectoryA(system, sizeof system);
   if (length == 0 || length >= sizeof system - 9) return std::string();

@@ -138,6 +138,9 @@ struct SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 };
 inline constexpr DWORD kSddlRevision1 = 1;
+inline constexpr UINT kDriveNoRootDir = 1;  // GetDriveTypeA: no such drive
+inline constexpr UINT kDriveFixed = 3;
+inline constexpr UINT kDriveRemote = 4;  // a network drive
 // Access rights to a mutex: waiting for it, and "modify state".
 inline constexpr DWORD kSynchronize = 0x00100000;
 inline constexpr DWORD kMutexModifyState = 0x0001;
@@ -403,6 +406,8 @@ void Sleep(DWORD milliseconds);
 // "\??\" and the folder. The POSIX stand-in knows drive Z: and the letters
 // of its model (posix/account_control.h).
 DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size);
+// What kind of drive a root ("X:\\") is: kDriveRemote for a network drive.
+UINT GetDriveTypeA(const char* rootPathName);
 // A named mutex: copies of the program take turns through it. The POSIX
 // stand-in leaves nothing in the file system: a handle is a socket bound to
 // a name of its own in Linux's abstract socket namespace, which carries the
@@ -456,6 +461,7 @@ struct CallTable {
   decltype(&os::ReleaseMutex) ReleaseMutex = &os::ReleaseMutex;
   decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
   decltype(&os::QueryDosDeviceA) QueryDosDeviceA = &os::QueryDosDeviceA;
+  decltype(&os::GetDriveTypeA) GetDriveTypeA = &os::GetDriveTypeA;
 };
 
 // The table in force for the whole process.
@@ -545,6 +551,7 @@ inline HANDLE OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* na
 inline DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
   return Calls().QueryDosDeviceA(deviceName, targetPath, size);
 }
+inline UINT GetDriveTypeA(const char* rootPathName) { return Calls().GetDriveTypeA(rootPathName); }
 inline DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   return Calls().WaitForSingleObject(object, milliseconds);
 }

@@ -195,6 +195,15 @@ DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* rem
 
 namespace tidemark::platform {
 
+UINT os::GetDriveTypeA(const char* rootPathName) {
+  const std::string root = rootPathName == nullptr ? "" : rootPathName;
+  if (root.size() != 3 || root.substr(1) != ":\\") return kDriveNoRootDir;
+  if (std::toupper(static_cast<unsigned char>(root[0])) == 'Z') return kDriveFixed;
+  const auto target = posix::SessionDrive(root[0]);
+  if (!target) return kDriveNoRootDir;
+  return target->starts_with("\\\\") ? kDriveRemote : kDriveFixed;
+}
+
 DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
   if (deviceName == nullptr || std::strlen(deviceName) != 2 || deviceName[1] != ':') {
     SetLastError(kErrorFileNotFound);

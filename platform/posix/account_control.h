@@ -60,7 +60,8 @@
 //     blogs.msdn.microsoft.com/cjacks, 2007-02-19). QueryDosDeviceA answers a
 //     subst letter with "\??\" and its folder (Wine's kernel32 volume.c
 //     test_dos_devices), a mapped letter with its redirector device, and a
-//     letter that is not there with ERROR_FILE_NOT_FOUND; mpr.dll's
+//     letter that is not there with ERROR_FILE_NOT_FOUND; GetDriveTypeA a
+//     mapped one as DRIVE_REMOTE, a subst one as its folder's drive; mpr.dll's
 //     WNetGetConnectionA a mapped letter with its share, any other with
 //     ERROR_NOT_CONNECTED (WNetGetConnectionA's page).
 // Observed rather than documented, and modelled because the program guards

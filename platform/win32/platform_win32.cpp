@@ -36,6 +36,7 @@ static_assert(offsetof(SECURITY_ATTRIBUTES, lpSecurityDescriptor) ==
 static_assert(kSddlRevision1 == SDDL_REVISION_1);
 static_assert(kSynchronize == SYNCHRONIZE && kMutexModifyState == MUTEX_MODIFY_STATE);
 static_assert(kMutexAllAccess == MUTEX_ALL_ACCESS);
+static_assert(kDriveRemote == DRIVE_REMOTE && kDriveFixed == DRIVE_FIXED);
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
@@ -183,6 +184,8 @@ HANDLE os::OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* name)
 DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) {
   return ::QueryDosDeviceA(deviceName, targetPath, size);
 }
+
+UINT os::GetDriveTypeA(const char* rootPathName) { return ::GetDriveTypeA(rootPathName); }
 
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
                                                           void** descriptor, DWORD* size) {

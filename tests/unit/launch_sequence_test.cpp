@@ -199,6 +199,9 @@ platform::DWORD QueryDosDeviceA(const char* device, char* target, platform::DWOR
   target[answer.size()] = target[answer.size() + 1] = '\0';
   return static_cast<platform::DWORD>(answer.size() + 2);
 }
+platform::UINT GetDriveTypeA(const char* root) {
+  return root[0] == 'M' || root[0] == 'N' ? platform::kDriveRemote : platform::kDriveFixed;
+}
 platform::DWORD TIDEMARK_WINAPI WNetGetConnectionA(const char* letter, char* remote,
                                                    platform::DWORD*) {
   calls += "WNetGetConnectionA(" + std::string(letter) + ") ";
@@ -239,14 +242,12 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder; each by
-  // what its letter stands for where that is no volume's.
+  // what its letter stands for where that is a subst or network letter.
   script::self = std::string(ReachableModulePath().value().View());
   const std::string& self = script::self;
   const auto asked = [](const std::string& letter) {
     return "LoadLibraryA(mpr.dll) WNetGetConnectionA(" + letter + ") ";
   };
-  const std::string selfAsked = asked(self.substr(0, 2));
-  const std::string runas = winExec + selfAsked + asked("C:") + shell;
   const std::string parameters = CommandTail(platform::GetCommandLineA());
   const std::string program = "C:\\Tools\\assist.exe";
   struct Case {
@@ -266,23 +267,22 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   };
   const Case cases[] = {
       {"needs rights, Tidemark has none: Tidemark again, elevated", 11, kRights, 0,
-       "C:\\Program Files (x86)\\Game", true, 1, 0, runas, "", "runas", self, parameters,
+       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self, parameters,
        "C:\\Program Files (x86)\\Game"},
       {"the player declines the prompt", 11, kRights, 0, "C:\\Games", true, 0,
-       platform::kErrorCancelled, runas, "", "runas", self, parameters, "C:\\Games"},
-      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, runas, notStarted,
-       "runas", self, parameters, "C:\\Games"},
-      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0,
-       winExec + selfAsked + shell, "", "runas", self, parameters, "(null)"},
+       platform::kErrorCancelled, winExec + shell, "", "runas", self, parameters, "C:\\Games"},
+      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, winExec + shell,
+       notStarted, "runas", self, parameters, "C:\\Games"},
+      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0, winExec + shell, "",
+       "runas", self, parameters, "(null)"},
       // The elevated session lacks this one's subst and mapped letters.
       {"a subst folder: by the folder it stands for", 11, kRights, 0, "S:\\Game", true, 1, 0,
-       winExec + asked("C:") + asked("C:") + shell, "", "runas", "C:\\Tidemark" + self.substr(2),
-       parameters, "C:\\Games\\Client\\Game", "\\??\\C:\\Tidemark"},
+       winExec + shell, "", "runas", "C:\\Tidemark" + self.substr(2), parameters,
+       "C:\\Games\\Client\\Game", "\\??\\C:\\Tidemark"},
       {"a mapped drive: by its network path", 11, kRights, 0, "M:\\Game", true, 1, 0,
-       winExec + selfAsked + asked("M:") + shell, "", "runas", self, parameters,
-       "\\\\server\\games\\Game"},
+       winExec + asked("M:") + shell, "", "runas", self, parameters, "\\\\server\\games\\Game"},
       {"a mapped drive whose path is unknown: one box, naming it", 11, kRights, 0, "N:\\Game", true,
-       1, 0, winExec + selfAsked + asked("N:"),
+       1, 0, winExec + asked("N:"),
        "Tidemark: " + std::string(LoadMessage(MessageId::ElevatedCopyLacksDrive, "N:").View()), "",
        "", "", ""},
       // Never a loop: an elevated copy starts the program, never itself.
@@ -309,6 +309,7 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     table.GetProcAddress = &script::GetProcAddress;
     table.MessageBoxA = &script::MessageBoxA;
     table.QueryDosDeviceA = &script::QueryDosDeviceA;
+    table.GetDriveTypeA = &script::GetDriveTypeA;
     script::selfDrive = c.selfDrive;
     script::winExecAnswer = c.winExecAnswer;
     script::winExecError = c.winExecError;
