@@ -32,9 +32,11 @@ std::optional<std::string> HostPathOf(const char* windowsPath, bool allowWildcar
   std::string_view rest = path;
   if (path.size() >= 2 && path[1] == ':') {
     if (path[0] != 'Z' && path[0] != 'z') {
-      // A letter of this logon session that stands for a folder on Z:.
+      // A letter of this logon session that stands for a folder on Z: (only
+      // there, so that no two letters can stand for each other).
       const std::optional<std::string> drive = SessionDrive(path[0]);
-      if (drive && drive->size() >= 2 && (*drive)[1] == ':' && (*drive)[0] != path[0]) {
+      if (drive && drive->size() >= 2 && (*drive)[1] == ':' &&
+          ((*drive)[0] == 'Z' || (*drive)[0] == 'z')) {
         return HostPathOf((*drive + path.substr(2)).c_str(), allowWildcards, error);
       }
       error = kErrorPathNotFound;  // Only drive Z: is mapped.
