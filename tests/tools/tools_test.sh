@@ -107,8 +107,9 @@ expect "sample run, forced 64-bit: succeeds" test "$status" -eq 0
 expect "sample run, forced 64-bit: names the lane" contains "$output" \
   "== Running: tidemark.exe (64-bit build: TIDEMARK_NO_32BIT=1"
 expect "sample run, forced 64-bit: the client was started" contains "$output" "uo.exe (the stand-in)"
-expect "sample run: nothing left in the temporary folder ($(ls -A "$scratch/tmp"))" \
-  test -z "$(ls -A "$scratch/tmp")"
+# Wine's server keeps a folder there for the prefix, named in the prefix.
+left=$(ls -A "$scratch/tmp" | grep -v -x -F -f build/win64/wineprefix/wineserver)
+expect "sample run: nothing left in the temporary folder ($left)" test -z "$left"
 
 # Every text that ships, in the zip as tools/make-release makes it: CR LF,
 # plain ASCII, at most 76 columns; a licence that breaks all three fails
@@ -117,7 +118,7 @@ mkdir -p "$scratch/release/bad"
 tools/make-release build/win64/tidemark.exe x86_64-w64-mingw32-strip "$scratch/release/t.zip" >/dev/null
 output=$(tools/check-release --texts "$scratch/release/t.zip" 2>&1)
 expect "release texts: the shipped ones pass ($output)" test $? -eq 0
-(cd "$scratch/release/bad" && unzip -q ../t.zip && cp ../release-notes.txt .. &&
+(cd "$scratch/release/bad" && unzip -q ../t.zip &&
   { tr -d '\r' <LICENSE.txt; printf '%077d \xe9\n' 0; } >LICENSE.new && mv LICENSE.new LICENSE.txt &&
   zip -q ../bad.zip ./*)
 output=$(tools/check-release --texts "$scratch/release/bad.zip" 2>&1)
