@@ -122,9 +122,8 @@ expect "release texts: the shipped ones pass ($output)" test $? -eq 0
   { tr -d '\r' <LICENSE.txt; printf '%077d \xe9\n' 0; } >LICENSE.new && mv LICENSE.new LICENSE.txt &&
   zip -q ../bad.zip ./*)
 output=$(tools/check-release --texts "$scratch/release/bad.zip" 2>&1)
-for rule in "Windows line ends" "lines at most 76 columns" "plain ASCII"; do
-  expect "release texts: a licence without \"$rule\" fails" contains "$output" "FAIL: LICENSE.txt: $rule"
-done
+expect "release texts: a licence with LF ends, a long line and a non-ASCII byte fails on each ($output)" test \
+  "$(grep -c 'FAIL: LICENSE.txt: \(Windows line ends\|lines at most 76\|plain ASCII\)' <<<"$output")" -eq 3
 
 # A Windows call of platform/win32/ without its row in
 # tools/windows-versions.txt fails the quick check.
@@ -137,15 +136,15 @@ expect "windows-versions: a missing row fails, named ($output)" contains "$outpu
 # The VM tool's mirror is the first "deb" source for bookworm in apt's own
 # configuration, in either form; disabled, source-only and other suites'
 # entries are passed over.
-mkdir -p "$scratch/apt/sources.list.d"
-printf 'Dir::Etc "%s/apt";\n' "$scratch" >"$scratch/apt.conf"
-printf '# deb file:/commented bookworm main\ndeb-src file:/src bookworm main\n' >"$scratch/apt/sources.list"
-printf 'deb [signed-by=/k.gpg] file:/security bookworm-security main\n' >>"$scratch/apt/sources.list"
-printf 'Types: deb\nURIs: file:/off\nSuites: bookworm\nEnabled: no\n\nTypes: deb\nURIs: file:/deb822\nSuites: bookworm bookworm-updates\n' \
-  >"$scratch/apt/sources.list.d/debian.sources"
-expect "VM mirror: a deb822 source" test "$(APT_CONFIG=$scratch/apt.conf tools/win32-lane-in-vm --mirror 2>/dev/null)" == file:/deb822
-printf 'deb [arch=amd64 signed-by=/k.gpg] file:/one-line bookworm main\n' >>"$scratch/apt/sources.list"
-expect "VM mirror: a one-line source" test "$(APT_CONFIG=$scratch/apt.conf tools/win32-lane-in-vm --mirror 2>/dev/null)" == file:/one-line
+mkdir -p "$scratch/apt/sources.list.d" && printf 'Dir::Etc "%s/apt";\n' "$scratch" >"$scratch/apt.conf"
+printf '%s\n' '# deb file:/no bookworm main' 'deb-src file:/no bookworm main' \
+  'deb [signed-by=/k.gpg] file:/no bookworm-security main' >"$scratch/apt/sources.list"
+printf '%s\n' 'Types: deb' 'URIs: file:/no' 'Suites: bookworm' 'Enabled: no' '' 'Types: deb' \
+  'URIs: file:/deb822' 'Suites: bookworm-updates bookworm' >"$scratch/apt/sources.list.d/debian.sources"
+mirror() { APT_CONFIG=$scratch/apt.conf tools/win32-lane-in-vm --mirror 2>/dev/null; }
+expect "VM mirror: a deb822 source" test "$(mirror)" == file:/deb822
+echo 'deb [arch=amd64 signed-by=/k.gpg] file:/one-line bookworm main' >>"$scratch/apt/sources.list"
+expect "VM mirror: a one-line source" test "$(mirror)" == file:/one-line
 
 # A loader that is missing, and one that exists but cannot run here (as the
 # 32-bit loader on a kernel without 32-bit support).
