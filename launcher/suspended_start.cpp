@@ -24,10 +24,9 @@ SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFo
   startup.dwFlags = platform::kStartfUseShowWindow;
   startup.wShowWindow = kShow;
   platform::PROCESS_INFORMATION started{};
-  if (platform::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, 0,
-                               platform::kCreateSuspended, nullptr,
-                               workingFolder.IsEmpty() ? nullptr : workingFolder.Bytes(), &startup,
-                               &started) == 0) {
+  if (platform::CreateProcessA(
+          nullptr, commandLine.data(), nullptr, nullptr, 0, platform::kCreateSuspended, nullptr,
+          workingFolder.IsEmpty() ? nullptr : workingFolder.Bytes(), &startup, &started) == 0) {
     error_ = platform::GetLastError();
     return;
   }

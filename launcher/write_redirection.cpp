@@ -28,8 +28,8 @@ bool TokenIsVirtualized() {
 
 std::string Variable(const char* name) {
   std::string value(260, '\0');
-  platform::DWORD length = platform::GetEnvironmentVariableA(name, value.data(),
-                                                             static_cast<platform::DWORD>(value.size()));
+  platform::DWORD length = platform::GetEnvironmentVariableA(
+      name, value.data(), static_cast<platform::DWORD>(value.size()));
   if (length >= value.size()) {  // the size needed, its zero included
     value.resize(length);
     length = platform::GetEnvironmentVariableA(name, value.data(), length);

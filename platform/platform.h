@@ -499,9 +499,9 @@ inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, D
   return Calls().RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
 inline LONG RegCloseKey(HKEY key) { return Calls().RegCloseKey(key); }
-inline BOOL CreateProcessA(const char* applicationName, char* commandLine,
-                           void* processAttributes, void* threadAttributes, BOOL inheritHandles,
-                           DWORD creationFlags, void* environment, const char* currentDirectory,
+inline BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                           void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                           void* environment, const char* currentDirectory,
                            STARTUPINFOA* startupInfo, PROCESS_INFORMATION* processInformation) {
   return Calls().CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
                                 inheritHandles, creationFlags, environment, currentDirectory,

@@ -379,8 +379,8 @@ BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
   } else if (elevates) {
     folder = "/";
   }
-  const UINT started = Spawn(commandLine.c_str(), info->nShow, elevated,
-                             folder ? folder->c_str() : nullptr);
+  const UINT started =
+      Spawn(commandLine.c_str(), info->nShow, elevated, folder ? folder->c_str() : nullptr);
   if (started <= kErrorGeneralFailure) {
     SetLastError(started);
     return 0;

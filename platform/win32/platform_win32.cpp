@@ -213,8 +213,8 @@ LONG os::RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key));
 
 BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
                         void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                        void* environment, const char* currentDirectory,
-                        STARTUPINFOA* startupInfo, PROCESS_INFORMATION* processInformation) {
+                        void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                        PROCESS_INFORMATION* processInformation) {
   ::PROCESS_INFORMATION started{};
   const ::BOOL done = ::CreateProcessA(
       applicationName, commandLine, static_cast<::LPSECURITY_ATTRIBUTES>(processAttributes),

@@ -130,12 +130,12 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
 // Tidemark itself, elevated. Every file is present; what the system answers
 // is scripted, and what the launch asked of it is recorded.
 namespace scripted_start {
-platform::DWORD createError = 0;   // what the start answers; 0: started
-platform::DWORD clientError = 0;   // the same for a start of the client
-int elevated = 0;                  // the token's answer; -1: it cannot be read
-platform::DWORD virtualized = 0;   // the token's TokenVirtualizationEnabled
-const char* programFiles = "";     // %ProgramFiles%
-const char* folder = nullptr;      // the current folder; null: it cannot be read
+platform::DWORD createError = 0;  // what the start answers; 0: started
+platform::DWORD clientError = 0;  // the same for a start of the client
+int elevated = 0;                 // the token's answer; -1: it cannot be read
+platform::DWORD virtualized = 0;  // the token's TokenVirtualizationEnabled
+const char* programFiles = "";    // %ProgramFiles%
+const char* folder = nullptr;     // the current folder; null: it cannot be read
 bool shellLoads = true;
 platform::BOOL shellAnswer = 0;
 platform::DWORD shellError = 0;
@@ -159,7 +159,8 @@ platform::BOOL CreateProcessA(const char* application, char* commandLine, void*,
   calls += "CreateProcessA(" + Text(application) + "," + line + "," + std::to_string(inherit) +
            "," + std::to_string(flags) + "," + std::to_string(startup->dwFlags) + "," +
            std::to_string(startup->wShowWindow) + "," + Text(directory) + ") ";
-  const platform::DWORD error = line.find("uo.exe") != std::string::npos ? clientError : createError;
+  const platform::DWORD error =
+      line.find("uo.exe") != std::string::npos ? clientError : createError;
   if (error != 0 || startup->cb != sizeof *startup) {
     platform::SetLastError(error);
     return 0;
@@ -260,7 +261,8 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       "CoUninitialize ";
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
   const std::string noRights =
-      "Tidemark: " + std::string(LoadMessage(MessageId::RightsNotGiven, "C:\\Tools\\assist.exe").View());
+      "Tidemark: " +
+      std::string(LoadMessage(MessageId::RightsNotGiven, "C:\\Tools\\assist.exe").View());
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder.
   const std::string self(ReachableModulePath().value().View());
@@ -287,15 +289,15 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        parameters, "C:\\Program Files (x86)\\Game"},
       {"the player declines the prompt", kRights, 0, 0, 1, "", "C:\\Games", true, 0,
        platform::kErrorCancelled, assistant + shell, "", "runas", self, parameters, "C:\\Games"},
-      {"the elevated start fails: Windows gave no rights", kRights, 0, 0, 1, "", "C:\\Games",
-       true, 0, 2, assistant + shell, noRights, "runas", self, parameters, "C:\\Games"},
+      {"the elevated start fails: Windows gave no rights", kRights, 0, 0, 1, "", "C:\\Games", true,
+       0, 2, assistant + shell, noRights, "runas", self, parameters, "C:\\Games"},
       {"no current folder: none given", kRights, 0, 0, 1, "", nullptr, true, 1, 0,
        assistant + shell, "", "runas", self, parameters, "(null)"},
       // Never a loop: an elevated copy starts the program, never itself.
       {"needs rights, Tidemark elevated: the program, by the shell", kRights, 0, 1, 0, "",
        "C:\\Games", true, 1, 0, assistant + shell, "", "(null)", program, "(null)", "(null)"},
-      {"elevation unknown: the program, by the shell", kRights, 0, -1, 0, "", "C:\\Games", true,
-       1, 0, assistant + shell, "", "(null)", program, "(null)", "(null)"},
+      {"elevation unknown: the program, by the shell", kRights, 0, -1, 0, "", "C:\\Games", true, 1,
+       0, assistant + shell, "", "(null)", program, "(null)", "(null)"},
       {"the shell fails too", 193, 0, 0, 1, "", "C:\\Games", true, 0, 193, assistant + shell,
        notStarted, "(null)", program, "(null)", "(null)"},
       {"shell32 cannot be loaded", kRights, 0, 1, 0, "", "C:\\Games", false, 1, 0,
@@ -308,8 +310,8 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        "C:\\GAMES", "C:\\Games", true, 1, 0,
        assistant + client + "TerminateProcess(1) CloseHandle(1) CloseHandle(1) " + shell, "",
        "runas", self, parameters, "C:\\Games"},
-      {"the client needs none: ended, the assistant let go", 0, 0, 0, 1, "C:\\Games\\",
-       "C:\\Games", true, 1, 0,
+      {"the client needs none: ended, the assistant let go", 0, 0, 0, 1, "C:\\Games\\", "C:\\Games",
+       true, 1, 0,
        assistant + client + "TerminateProcess(2) CloseHandle(2) CloseHandle(2) " +
            "ResumeThread(1) CloseHandle(1) CloseHandle(1) ",
        "", "", "", "", ""},
