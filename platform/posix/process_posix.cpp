@@ -283,9 +283,10 @@ BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void*, v
     SetLastError(answer);
     return 0;
   }
+  *processInformation = PROCESS_INFORMATION{NewHandleFor(child), NewHandleFor(child), 0, 0};
+  // Registered after the table was made, so that it runs before the table goes.
   static const bool reportsAtExit = std::atexit(&ReportLeftSuspended) == 0;
   (void)reportsAtExit;
-  *processInformation = PROCESS_INFORMATION{NewHandleFor(child), NewHandleFor(child), 0, 0};
   return 1;
 }
 
