@@ -18,7 +18,8 @@ constexpr platform::UINT kNeverRan = 1;
 // The path in double quotes, so that Windows never tries "C:\Program.exe"
 // for "C:\Program Files\..."; the buffer is writable, as the call asks.
 SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder) {
-  std::string commandLine = "\"" + std::string(path.View()) + "\"";
+  std::string commandLine(1, '"');
+  commandLine.append(path.View()).push_back('"');
   platform::STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = platform::kStartfUseShowWindow;
