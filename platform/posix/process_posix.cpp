@@ -10,15 +10,18 @@
 //     procthread/process-creation-flags). Here the program is checked as
 //     CreateProcessA checks it (present, a program, rights) when it is
 //     created, and started only at ResumeThread, so none of its code runs
-//     before; ResumeThread answers the suspend count it had (1), as its
-//     page says. TerminateProcess of one never resumed ends it unrun; of
-//     one resumed, it kills it.
+//     before; ResumeThread answers the suspend count it had, 1 (its page,
+//     and Wine's dlls/kernel32/tests/process.c, test_SuspendFlag, which
+//     also sees the child still running unrun after a pause).
+//     TerminateProcess of one never resumed ends it unrun; of one resumed,
+//     it kills it.
 //   - a suspended process stays until it is resumed or ended, whatever
 //     becomes of its handles ("closing a handle does not terminate the
 //     associated process", CloseHandle's page): one left so is reported on
 //     standard error when this process ends, so a test sees the leak.
 //   - lpCurrentDirectory: the new process's current folder; one that is
-//     not a folder fails the start with ERROR_DIRECTORY (267).
+//     not a folder fails the start with ERROR_DIRECTORY (267; Wine's
+//     process.c, test_Directory).
 // What it leaves out: a suspended process here has no process id, no
 // loaded image and no hold on its file; the environment and elevation are
 // those at creation, taken again at ResumeThread (Tidemark changes neither
