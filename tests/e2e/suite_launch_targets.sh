@@ -275,6 +275,7 @@ if ! on_wine; then
       # Declined: nothing written anywhere, nothing started.
       sleep 1
       expect_not_started "$folder/uo.exe"
+      expect_not_started "$E2E_ROOT/uac-store-consent-$consent$folder/uo.exe"
       expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
       expect_no_folder "$folder/Journals"
     fi
