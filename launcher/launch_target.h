@@ -4,7 +4,9 @@
 // one program is started, or one box shown; no error leaves these steps.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "launcher/suspended_start.h"
 #include "support/text_value.h"

@@ -19,6 +19,7 @@ class SuspendedStart {
   SuspendedStart(const SuspendedStart&) = delete;
   SuspendedStart& operator=(const SuspendedStart&) = delete;
 
+  // Whether it holds a program started and not yet let go.
   bool Started() const { return process_ != nullptr; }
   // Why it was not started: CreateProcessA's last error.
   platform::DWORD Error() const { return error_; }
