@@ -83,6 +83,17 @@ struct STARTUPINFOA {
 };
 inline constexpr DWORD kStartfUseShowWindow = 0x1;
 
+// What CreateProcessA gives back: the new process and its first thread.
+struct PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+};
+// The first thread waits, running none of the program's code, until
+// ResumeThread lets it go.
+inline constexpr DWORD kCreateSuspended = 0x4;
+
 struct SYSTEMTIME {
   WORD wYear;
   WORD wMonth;
@@ -129,6 +140,9 @@ struct TOKEN_ELEVATION {
 };
 inline constexpr DWORD kTokenQuery = 0x0008;
 inline constexpr DWORD kTokenElevation = 20;  // TOKEN_INFORMATION_CLASS
+// A DWORD, nonzero where the token's file and registry writes are
+// virtualized (sent to the player's VirtualStore).
+inline constexpr DWORD kTokenVirtualizationEnabled = 24;
 inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
 inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 
@@ -233,6 +247,7 @@ inline constexpr DWORD kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RAN
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
+inline constexpr DWORD kErrorEnvvarNotFound = 203;
 inline constexpr DWORD kErrorModNotFound = 126;
 inline constexpr DWORD kErrorProcNotFound = 127;
 inline constexpr DWORD kErrorElevationRequired = 740;
@@ -295,11 +310,10 @@ int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int si
 int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 
 // Process (kernel32). The startup information's show state is the one the
-// starting program asked for (WinExec's second argument); the POSIX stand-in
-// passes it to the programs it starts in the environment.
+// starting program asked for; the POSIX stand-in passes it to the programs
+// it starts in the environment.
 HANDLE GetCurrentProcess();
 void GetStartupInfoA(STARTUPINFOA* startupInfo);
-BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
@@ -345,14 +359,23 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, H
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
-// Starting a program: above 31 when it started, else a Win32 error code (2,
-// 3, 5, 11...). The POSIX stand-in starts the program named by the command
-// line's first token, quoted or not, without a shell and without waiting.
-UINT WinExec(const char* commandLine, UINT showCommand);
+// Starting a program, suspended where asked, letting it run, and ending a
+// process (this one, or one it started). The POSIX stand-in starts the
+// program named by the command line's first token, quoted or not, without a
+// shell and without waiting (see posix/process_posix.cpp).
+BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                    void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                    PROCESS_INFORMATION* processInformation);
+DWORD ResumeThread(HANDLE thread);
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// An environment variable's value (kernel32): the bytes copied, or the
+// size needed (its zero included) where it does not fit; 0 where unset.
+DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size);
 // A system DLL by its plain name, and a function of it by name (kernel32):
 // for calls made only on a rare path, whose DLL is then not imported. The
 // POSIX stand-in knows shell32.dll and ole32.dll: ShellExecuteExA starts the
-// program as its WinExec does, and CoInitializeEx and CoUninitialize
+// program as its CreateProcessA does, and CoInitializeEx and CoUninitialize
 // answer as Windows does on a fresh thread.
 HMODULE LoadLibraryA(const char* fileName);
 void* GetProcAddress(HMODULE module, const char* procName);
@@ -402,7 +425,10 @@ struct CallTable {
   decltype(&os::RegOpenKeyExA) RegOpenKeyExA = &os::RegOpenKeyExA;
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
   decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
-  decltype(&os::WinExec) WinExec = &os::WinExec;
+  decltype(&os::CreateProcessA) CreateProcessA = &os::CreateProcessA;
+  decltype(&os::ResumeThread) ResumeThread = &os::ResumeThread;
+  decltype(&os::TerminateProcess) TerminateProcess = &os::TerminateProcess;
+  decltype(&os::GetEnvironmentVariableA) GetEnvironmentVariableA = &os::GetEnvironmentVariableA;
   decltype(&os::LoadLibraryA) LoadLibraryA = &os::LoadLibraryA;
   decltype(&os::GetProcAddress) GetProcAddress = &os::GetProcAddress;
   decltype(&os::OpenProcessToken) OpenProcessToken = &os::OpenProcessToken;
@@ -473,8 +499,20 @@ inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, D
   return Calls().RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
 inline LONG RegCloseKey(HKEY key) { return Calls().RegCloseKey(key); }
-inline UINT WinExec(const char* commandLine, UINT showCommand) {
-  return Calls().WinExec(commandLine, showCommand);
+inline BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                           void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                           void* environment, const char* currentDirectory,
+                           STARTUPINFOA* startupInfo, PROCESS_INFORMATION* processInformation) {
+  return Calls().CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                                inheritHandles, creationFlags, environment, currentDirectory,
+                                startupInfo, processInformation);
+}
+inline DWORD ResumeThread(HANDLE thread) { return Calls().ResumeThread(thread); }
+inline BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+  return Calls().TerminateProcess(process, exitCode);
+}
+inline DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
+  return Calls().GetEnvironmentVariableA(name, buffer, size);
 }
 inline HMODULE LoadLibraryA(const char* fileName) { return Calls().LoadLibraryA(fileName); }
 inline void* GetProcAddress(HMODULE module, const char* procName) {

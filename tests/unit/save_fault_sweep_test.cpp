@@ -105,6 +105,7 @@ void CheckRun(const Outcome& outcome, const FaultInjector& injector, const std::
   if (outcome.ExitCode == 3) {
     EXPECT_TRUE(isOld) << "a failed save changed uo.cfg";
     EXPECT_TRUE(injector.Started.empty()) << "a program was started after a failed save";
+    EXPECT_EQ(injector.Ended, injector.Held) << "a held program was not ended";
     return;
   }
   ASSERT_EQ(outcome.ExitCode, 0);
