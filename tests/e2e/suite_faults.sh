@@ -338,7 +338,11 @@ fi
 # "create files" but not "delete"): uo.cfg, another user's, can be rewritten
 # but not replaced. The lasting "access denied" of the replace is waited out
 # only briefly: the run takes less than half a second more than its twin.
-# This user's own new file can still be removed, so nothing is left. ------
+# This user's own new file can still be removed, so nothing is left.
+# Under Wine the open for deleting that tells the rule from a hold is
+# granted (Wine applies no folder rule to an open; Windows refuses it here),
+# so the run takes the refusal for a hold and waits it out in full, about
+# 2 s, before it goes in place: the Wine lane checks that answer. -------
 if can_run_as_user; then
   declare -A sticky_ms
   for kind in plain denied; do
@@ -363,7 +367,9 @@ if can_run_as_user; then
     expect_saved "sticky-$kind" "$program"
   done
   extra_ms=$((sticky_ms[denied] - sticky_ms[plain]))
-  if [ "$extra_ms" -lt 500 ]; then pass; else
+  limit_ms=500
+  on_wine && limit_ms=3000
+  if [ "$extra_ms" -lt "$limit_ms" ]; then pass; else
     fail "a lasting refusal of the replace cost ${extra_ms} ms more than a plain run"
   fi
 fi
