@@ -63,16 +63,16 @@ bool BeingRemoved(const TextValue& path) {
 Refusal RefusalOfRemove(platform::DWORD error, const TextValue& path) {
   if (IsInUse(error)) return Refusal::Passing;
   return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
-                                                                      : Refusal::Lasting;
+                                                                     : Refusal::Lasting;
 }
 
 // Removes a temporary file; one that is already gone counts as removed.
 // Another program's hold is waited out; `once` tries only once.
 bool Remove(const TextValue& path, bool once = false) {
   const auto remove = [&] { return platform::DeleteFileA(path.Bytes()) != 0; };
-  const bool removed =
-      once ? remove()
-           : WaitOutRefusals(remove, [&](platform::DWORD error) { return RefusalOfRemove(error, path); });
+  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
+    return RefusalOfRemove(error, path);
+  });
   return removed || IsGone(platform::GetLastError());
 }
 
@@ -241,14 +241,13 @@ class TemporaryFile {
             // new file while it is written; a hold it keeps past the close
             // is waited out at the rename.
             handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite,
-                                            platform::kFileShareRead, nullptr,
-                                            platform::kCreateNew, attributes, nullptr);
+                                            platform::kFileShareRead, nullptr, platform::kCreateNew,
+                                            attributes, nullptr);
             return handle_ != platform::InvalidHandleValue();
           },
           [&](platform::DWORD error) {
             if (IsInUse(error)) return Refusal::Passing;
-            const bool beingRemoved =
-                error == platform::kErrorAccessDenied && BeingRemoved(name_);
+            const bool beingRemoved = error == platform::kErrorAccessDenied && BeingRemoved(name_);
             return beingRemoved ? Refusal::Passing : Refusal::Lasting;
           });
       if (created) {
@@ -362,9 +361,9 @@ bool RecoverCutReplace(const TextValue& path) {
   // Without the turn, the new file may be another copy's, still being written.
   if (!TTurn::HeldFor(path)) return false;
   const TextValue leftover = path + kTemporarySuffix;
-  const platform::HANDLE file =
-      platform::CreateFileA(leftover.Bytes(), platform::kGenericRead, platform::kFileShareRead,
-                            nullptr, platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
+  const platform::HANDLE file = platform::CreateFileA(
+      leftover.Bytes(), platform::kGenericRead, platform::kFileShareRead, nullptr,
+      platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
   if (file == platform::InvalidHandleValue()) return false;
   char first = '\0';
   platform::DWORD read = 0;
@@ -372,8 +371,8 @@ bool RecoverCutReplace(const TextValue& path) {
       platform::ReadFile(file, &first, 1, &read, nullptr) != 0 && read == 1 && first != '\0';
   platform::CloseHandle(file);
   // Never over a file: one that has appeared meanwhile is kept.
-  return whole &&
-         platform::MoveFileExA(leftover.Bytes(), path.Bytes(), platform::kMoveFileWriteThrough) != 0;
+  return whole && platform::MoveFileExA(leftover.Bytes(), path.Bytes(),
+                                        platform::kMoveFileWriteThrough) != 0;
 }
 
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {

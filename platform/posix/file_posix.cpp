@@ -335,7 +335,8 @@ BOOL os::CloseHandle(HANDLE object) {
   if (DeletedOnClose().erase(descriptor) != 0 && fstat(descriptor, &status) == 0) {
     fchmod(descriptor, (status.st_mode & 07777) | S_ISVTX);
   }
-  if (fstat(descriptor, &status) == 0 && DeletePending(status) && !Marked(descriptor, kOpenMarker)) {
+  if (fstat(descriptor, &status) == 0 && DeletePending(status) &&
+      !Marked(descriptor, kOpenMarker)) {
     char name[PATH_MAX];
     const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
     const ssize_t length = readlink(link.c_str(), name, sizeof name - 1);
