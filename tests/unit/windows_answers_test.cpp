@@ -20,10 +20,16 @@ namespace p = platform;
 using p::DWORD;
 using testing::ScratchFolder;
 
-constexpr DWORD kShareAll = p::kFileShareRead | p::kFileShareWrite | p::kFileShareDelete;
-constexpr DWORD kShareReadWrite = p::kFileShareRead | p::kFileShareWrite;
-constexpr DWORD kReadAttributes = p::kFileReadAttributes;
+constexpr DWORD kRead = p::kGenericRead;
+constexpr DWORD kWrite = p::kGenericWrite;
+constexpr DWORD kAttributes = p::kFileReadAttributes;
+constexpr DWORD kShareRead = p::kFileShareRead;
+constexpr DWORD kShareWrite = p::kFileShareWrite;
+constexpr DWORD kShareDelete = p::kFileShareDelete;
+constexpr DWORD kShareAll = kShareRead | kShareWrite | kShareDelete;
 constexpr DWORD kOk = 0;  // the call succeeded
+constexpr DWORD kInUse = p::kErrorSharingViolation;
+constexpr DWORD kDenied = p::kErrorAccessDenied;
 
 // A handle another program keeps open on "a", "b" or the folder "f" while
 // the call is made; `closed` closes it again at once (a delete-on-close
@@ -67,154 +73,70 @@ const std::vector<Hold> kDeletePending = {
     {"a", p::kGenericRead, kShareAll},
     {"a", p::kDelete, kShareAll, p::kFileFlagDeleteOnClose, true}};
 
+// One row a line or two, as a table reads.
+// clang-format off
 const Row kRows[] = {
     // The sharing rule, both ways round.
-    {"a reader sharing reading admits another reader",
-     {{"a", p::kGenericRead, p::kFileShareRead}},
-     Call::Open,
-     "a",
-     p::kGenericRead,
-     kShareReadWrite,
-     kOk,
-     kSharingRule},
-    {"a reader sharing reading refuses a writer",
-     {{"a", p::kGenericRead, p::kFileShareRead}},
-     Call::Open,
-     "a",
-     p::kGenericWrite,
-     kShareAll,
-     p::kErrorSharingViolation,
-     kSharingRule},
-    {"a writer is refused to an open that does not share writing",
-     {{"a", p::kGenericWrite, kShareReadWrite}},
-     Call::Open,
-     "a",
-     p::kGenericRead,
-     p::kFileShareRead,
-     p::kErrorSharingViolation,
-     kSharingRule},
-    {"a handle sharing nothing admits one for attributes only",
-     {{"a", p::kGenericRead, 0}},
-     Call::Open,
-     "a",
-     kReadAttributes,
-     0,
-     kOk,
-     kSharingRule},
+    {"a reader sharing reading admits another reader", {{"a", kRead, kShareRead}},
+     Call::Open, "a", kRead, kShareRead | kShareWrite, kOk, kSharingRule},
+    {"a reader sharing reading refuses a writer", {{"a", kRead, kShareRead}},
+     Call::Open, "a", kWrite, kShareAll, kInUse, kSharingRule},
+    {"a writer refuses an open that does not share writing",
+     {{"a", kWrite, kShareRead | kShareWrite}},
+     Call::Open, "a", kRead, kShareRead, kInUse, kSharingRule},
+    {"a handle sharing nothing admits one for attributes only", {{"a", kRead, 0}},
+     Call::Open, "a", kAttributes, 0, kOk, kSharingRule},
     {"a handle not sharing deleting refuses an open for deleting",
-     {{"a", p::kGenericRead, kShareReadWrite}},
-     Call::Open,
-     "a",
-     p::kDelete,
-     kShareAll,
-     p::kErrorSharingViolation,
-     kSharingRule},
-    {"a handle sharing everything admits an open for deleting",
-     {{"a", p::kGenericRead | p::kGenericWrite, kShareAll}},
-     Call::Open,
-     "a",
-     p::kDelete,
-     kShareAll,
-     kOk,
-     kSharingRule},
+     {{"a", kRead, kShareRead | kShareWrite}},
+     Call::Open, "a", p::kDelete, kShareAll, kInUse, kSharingRule},
+    {"a handle sharing everything admits an open for deleting", {{"a", kRead | kWrite, kShareAll}},
+     Call::Open, "a", p::kDelete, kShareAll, kOk, kSharingRule},
     {"an open for deleting refuses one that does not share deleting",
      {{"a", p::kDelete, kShareAll}},
-     Call::Open,
-     "a",
-     p::kGenericRead,
-     kShareReadWrite,
-     p::kErrorSharingViolation,
-     kSharingRule},
+     Call::Open, "a", kRead, kShareRead | kShareWrite, kInUse, kSharingRule},
     // Renames over a file that is open, whatever its share mode.
-    {"a rename over a file held sharing nothing",
-     {{"b", p::kGenericRead, 0}},
-     Call::Rename,
-     "a",
-     0,
-     0,
-     p::kErrorAccessDenied,
-     kRenameOverOpen},
-    {"a rename over a file held sharing everything",
-     {{"b", p::kGenericRead, kShareAll}},
-     Call::Rename,
-     "a",
-     0,
-     0,
-     p::kErrorAccessDenied,
-     kRenameOverOpen},
-    {"a rename over a file held for its attributes only",
-     {{"b", kReadAttributes, kShareAll}},
-     Call::Rename,
-     "a",
-     0,
-     0,
-     p::kErrorAccessDenied,
-     kRenameOverOpen},
+    {"a rename over a file held sharing nothing", {{"b", kRead, 0}},
+     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
+    {"a rename over a file held sharing everything", {{"b", kRead, kShareAll}},
+     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
+    {"a rename over a file held for its attributes only", {{"b", kAttributes, kShareAll}},
+     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
     // A rename opens its source for deleting.
     {"a rename whose source is held without sharing deleting",
-     {{"a", p::kGenericRead, kShareReadWrite}},
-     Call::Rename,
-     "a",
-     0,
-     0,
-     p::kErrorSharingViolation,
+     {{"a", kRead, kShareRead | kShareWrite}},
+     Call::Rename, "a", 0, 0, kInUse,
      "Wine kernel32 tests file.c test_MoveFileA (source open sharing reading and writing: "
      "ERROR_SHARING_VIOLATION); Microsoft, Moving and Replacing Files: a file must be closed "
-     "before it is moved"},
+     "first"},
     // Removing a file that is open.
-    {"removing a file held without sharing deleting",
-     {{"a", p::kGenericRead, kShareReadWrite}},
-     Call::Remove,
-     "a",
-     0,
-     0,
-     p::kErrorSharingViolation,
-     kDeleteFile},
-    {"removing a file held sharing deleting",
-     {{"a", p::kGenericRead, p::kFileShareRead | p::kFileShareDelete}},
-     Call::Remove,
-     "a",
-     0,
-     0,
-     kOk,
-     "Wine kernel32 tests file.c test_DeleteFileA (open with FILE_SHARE_DELETE: succeeds)"},
+    {"removing a file held without sharing deleting", {{"a", kRead, kShareRead | kShareWrite}},
+     Call::Remove, "a", 0, 0, kInUse, kDeleteFile},
+    {"removing a file held sharing deleting", {{"a", kRead, kShareRead | kShareDelete}},
+     Call::Remove, "a", 0, 0, kOk,
+     "Wine kernel32 tests file.c test_DeleteFileA (a file open with FILE_SHARE_DELETE: removed)"},
     // A name waiting to be deleted.
-    {"making a name waiting to be deleted anew", kDeletePending, Call::CreateNew, "a", 0, 0,
-     p::kErrorAccessDenied,
-     "Microsoft, DeleteFileA (CreateFile on a file marked for deletion: ERROR_ACCESS_DENIED); "
-     "Microsoft, NTSTATUS to Win32 error mapping: STATUS_DELETE_PENDING is ERROR_ACCESS_DENIED. "
-     "Wine 8 answers ERROR_FILE_EXISTS",
-     p::kErrorFileExists},
+    {"making a name waiting to be deleted anew",
+     kDeletePending, Call::CreateNew, "a", 0, 0, kDenied,
+     "Microsoft, DeleteFileA (CreateFile on a file marked for deletion: ERROR_ACCESS_DENIED). "
+     "Wine 8 answers ERROR_FILE_EXISTS", p::kErrorFileExists},
     {"asking for the attributes of a name waiting to be deleted", kDeletePending, Call::Attributes,
-     "a", 0, 0, p::kErrorAccessDenied,
-     "Microsoft, NTSTATUS to Win32 error mapping (STATUS_DELETE_PENDING, which "
-     "NtQueryAttributesFile answers, is ERROR_ACCESS_DENIED); reproduced on Windows in "
-     "llvm-project issue 89137. Wine 8 answers the attributes",
-     kOk},
+     "a", 0, 0, kDenied,
+     "Microsoft, NTSTATUS to Win32 error mapping (STATUS_DELETE_PENDING is ERROR_ACCESS_DENIED); "
+     "reproduced on Windows in llvm-project issue 89137. Wine 8 answers the attributes", kOk},
     {"listing a name waiting to be deleted", kDeletePending, Call::List, "a", 0, 0, kOk,
-     "Microsoft, DeleteFileA: the file is deleted only when its last handle is closed; its "
-     "entry stays in the folder until then"},
+     "Microsoft, DeleteFileA: the file goes only when its last handle is closed"},
     // Making a new file under a name that exists.
-    {"CREATE_NEW on an existing name",
-     {},
-     Call::CreateNew,
-     "a",
-     0,
-     0,
-     p::kErrorFileExists,
+    {"CREATE_NEW on an existing name", {}, Call::CreateNew, "a", 0, 0, p::kErrorFileExists,
      "Wine kernel32 tests file.c test_CreateFile2 (CREATE_NEW on an existing file: "
-     "ERROR_FILE_EXISTS); Microsoft, CreateFileA"},
+     "ERROR_FILE_EXISTS)"},
     // The turn asks who a folder is while another program uses it.
     {"a folder opened for its identity while in use",
-     {{"f", p::kGenericRead, 0, p::kFileFlagBackupSemantics}},
-     Call::Open,
-     "f",
-     kReadAttributes,
-     kShareAll,
-     kOk,
-     "Wine kernel32 tests file.c test_file_sharing (FILE_READ_ATTRIBUTES joins no sharing "
-     "check); Microsoft, CreateFileA: a folder opens with FILE_FLAG_BACKUP_SEMANTICS"},
+     {{"f", kRead, 0, p::kFileFlagBackupSemantics}},
+     Call::Open, "f", kAttributes, kShareAll, kOk,
+     "Wine kernel32 tests file.c test_file_sharing (FILE_READ_ATTRIBUTES joins no sharing check); "
+     "Microsoft, CreateFileA: a folder opens with FILE_FLAG_BACKUP_SEMANTICS"},
 };
+// clang-format on
 
 // Whether the program runs under Wine: its ntdll names its version.
 bool UnderWine() {
