@@ -21,7 +21,7 @@ bool IsInUse(platform::DWORD error);
 enum class Refusal : std::uint8_t { Lasting, Passing };
 
 // Calls `attempt` until it succeeds, pausing between tries while
-// `refusal(GetLastError())` says the refusal may pass, and for how long.
+// `refusal(GetLastError())` says the refusal may pass.
 // True when an attempt succeeded; otherwise the last error is the last
 // attempt's.
 bool WaitOutRefusals(const std::function<bool()>& attempt,
