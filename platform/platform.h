@@ -176,6 +176,11 @@ inline constexpr DWORD kGenericWrite = 0x40000000u;
 inline constexpr DWORD kFileShareRead = 0x1;
 inline constexpr DWORD kFileShareWrite = 0x2;
 inline constexpr DWORD kFileShareDelete = 0x4;
+// The right to remove or rename the file: asked for alone, it tells whether
+// this process may replace a file at all, whatever other programs hold.
+inline constexpr DWORD kDelete = 0x00010000;
+// The file waits to be deleted once this handle is closed (needs kDelete).
+inline constexpr DWORD kFileFlagDeleteOnClose = 0x04000000;
 // Only the attributes, for a handle opened to ask who a file or folder is.
 inline constexpr DWORD kFileReadAttributes = 0x80;
 // Needed to open a folder at all; lets a file through as well.
@@ -332,8 +337,11 @@ HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesA(const char* fileName);
 BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
-// Files. The POSIX stand-in holds share mode 0 as an exclusive lock for the
-// handle's lifetime, treats a file without write permission bits as
+// Files. The POSIX stand-in applies Windows' sharing rule (each handle's
+// access against the others' share modes, deleting included) across
+// processes, keeps a file removed while open waiting to be deleted until its
+// last handle goes (refused to every open and attribute query, still
+// listed), treats a file without write permission bits as
 // read-only (refused for writing and replacing, also to root), replaces a
 // file keeping its mode and owner (a symbolic link is replaced itself, as on
 // Windows), and reports a symbolic link as a reparse point. SetEndOfFile reserves the room when it

@@ -301,6 +301,12 @@ DWORD os::GetFileAttributesA(const char* fileName) {
     lastError = posix::Win32ErrorOf(errno);
     return kInvalidFileAttributes;
   }
+  // A file waiting to be deleted (the stand-in marks it with the sticky bit)
+  // refuses to be asked about, as on Windows.
+  if (S_ISREG(status.st_mode) && (status.st_mode & S_ISVTX) != 0) {
+    lastError = kErrorAccessDenied;
+    return kInvalidFileAttributes;
+  }
   // Windows answers for a symbolic link itself: a reparse point.
   struct stat link {};
   const bool isLink = lstat(path->c_str(), &link) == 0 && S_ISLNK(link.st_mode);
