@@ -68,8 +68,13 @@ void PreparedLaunch::LearnNeeds() {
   }
   // The client started with rights would read the real uo.cfg while the
   // save went to the VirtualStore. Its own suspended start, ended at once,
-  // gives Windows' answer, manifest, compatibility setting and installer
-  // detection included ("User Account Control for Game Developers").
+  // gives Windows' answer: CreateProcess asks the compatibility settings,
+  // the manifest and installer detection, and fails with 740 where they
+  // ask for rights ("How User Account Control works", its architecture
+  // part; "Elevation and process creation APIs", the Windows compatibility
+  // team's blog on learn.microsoft.com/archive). A client that needs no
+  // rights but is not virtualized (a manifest that asks for "asInvoker", a
+  // 64-bit client) would read the real uo.cfg too: that is not asked.
   const TextValue client = choice_.ProgramFolder + "uo.exe";
   if (choice_.IsClient || !WritesAreRedirected(choice_.ProgramFolder + "uo.cfg") ||
       !FileIsPresent(client)) {

@@ -14,9 +14,10 @@ constexpr platform::UINT kNeverRan = 1;
 
 // CreateProcessA rather than WinExec: CreateProcess's page documents the
 // last error (ERROR_ELEVATION_REQUIRED, 740, where the program needs rights:
-// "User Account Control for Game Developers"), WinExec's documents none.
-// The path in double quotes, so that Windows never tries "C:\Program.exe"
-// for "C:\Program Files\..."; the buffer is writable, as the call asks.
+// "How User Account Control works", its architecture part), WinExec's
+// documents none. The path in double quotes, so that Windows never tries
+// "C:\Program.exe" for "C:\Program Files\..."; a writable buffer, which only
+// CreateProcessW needs, costs nothing here.
 SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder) {
   std::string commandLine(1, '"');
   commandLine.append(path.View()).push_back('"');

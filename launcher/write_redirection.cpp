@@ -54,8 +54,7 @@ bool Within(std::string_view path, std::string folder) {
 }  // namespace
 
 bool InVirtualizedFolder(const TextValue& path) {
-  for (const char* name :
-       {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "SystemRoot"}) {
+  for (const char* name : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "SystemRoot"}) {
     if (Within(path.View(), Variable(name))) return true;
   }
   return false;

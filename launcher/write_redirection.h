@@ -16,14 +16,14 @@ bool WritesAreRedirected(const TextValue& path);
 // %ProgramFiles%, %windir% and %windir%\system32 ("User Account Control:
 // Virtualize file and registry write failures to per-user locations",
 // learn.microsoft.com/previous-versions/windows/it-pro/
-// windows-server-2008-R2-and-2008/jj852189(v=ws.10)) and %ProgramData%
-// (M. Russinovich, "Inside Windows Vista User Account Control", TechNet
-// Magazine, June 2007: \Program Files, \ProgramData and \Windows). They are
-// read from the environment: for a 32-bit program on 64-bit Windows
-// ProgramFiles names "Program Files (x86)" and ProgramW6432 the other one
-// ("WOW64 Implementation Details", learn.microsoft.com/windows/win32/
-// winprog64/wow64-implementation-details). A path given by its short form,
-// a subst letter or a mapped drive is not recognized.
+// windows-server-2008-R2-and-2008/jj852189(v=ws.10)). They are read from
+// the environment: for a 32-bit program on 64-bit Windows ProgramFiles
+// names "Program Files (x86)" and ProgramW6432 the other one ("WOW64
+// Implementation Details", learn.microsoft.com/windows/win32/winprog64/
+// wow64-implementation-details). That page says ProgramW6432 came with
+// Windows 7: on 64-bit Vista a client under the 64-bit Program Files is not
+// recognized, and its need for rights is not asked. Nor is a path given by
+// its short form, a subst letter or a mapped drive.
 bool InVirtualizedFolder(const TextValue& path);
 
 }  // namespace tidemark

@@ -38,7 +38,9 @@
 //     nonzero where the process's writes are virtualized
 //     (TOKEN_INFORMATION_CLASS, learn.microsoft.com/windows/win32/api/
 //     winnt/ne-winnt-token_information_class): here for every unelevated
-//     process, as for a 32-bit program without a manifest.
+//     process, as for a 32-bit program without a manifest. Wine answers
+//     0 for every process (its token query keeps this class a stub), so
+//     under Wine the client is never asked about.
 // Observed rather than documented, and modelled because the program guards
 // against it: an elevated start without a working folder starts in the
 // system folder (here the root, "/").
