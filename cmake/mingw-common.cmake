@@ -15,7 +15,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Link the C++ run-time in, so the program needs only the system's DLLs. No
-# time stamp in the PE header: the same sources give the same bytes.
+# time stamp in the PE header: the same sources, built with the same tools,
+# give the same bytes.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
 
 # Test programs run under Wine (tools/wine-run), with the loader that fits

@@ -1,5 +1,6 @@
 #include "launcher/client_configuration.h"
 
+#include "support/file_replace.h"
 #include "support/paths.h"
 #include "support/turn.h"
 
@@ -31,7 +32,11 @@ bool UpdateClientConfiguration(const TextValue& programFolder, const TextValue& 
   // Other copies started at the same time wait here until this one has
   // saved, then load what it saved.
   const TTurn turn(programFolder + kConfigurationFile);
-  if (!FileIsPresent(programFolder + kConfigurationFile)) return false;
+  // A missing uo.cfg stays missing, unless a cut save left it whole under its new name.
+  if (!FileIsPresent(programFolder + kConfigurationFile) &&
+      !RecoverCutReplace(programFolder + kConfigurationFile)) {
+    return false;
+  }
   TStringList configLines;
   configLines.LoadLinesFromFile(programFolder + kConfigurationFile);
   if (PointJournalAt(configLines, journalLine)) appendNeeded = false;

@@ -42,14 +42,23 @@ std::int32_t LaunchSequence::Run() {
   return RunFrom(*modulePath);
 }
 
+// What the start needs is learnt before anything is written: where rights
+// are needed, the save of a copy without them would go to the VirtualStore,
+// which the program started with rights never reads. The program is held
+// suspended over the save, and ended unrun if the save fails.
 std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
   FindFolders(modulePath);
-  EnsureJournalFolder();
+  std::optional<PreparedLaunch> launch;
+  if (!LaunchSuppressedBy(CommandParameter(1))) {
+    UOAssistPath = ReadAssistantRegistration();
+    launch.emplace(ChooseLaunchTarget(ProgramFolder, UOAssistPath));  // choose the program
+    launch->LearnNeeds();                                             // learn what it needs
+    if (launch->NeedsRights()) return launch->RestartElevated();      // the copy does it all
+  }
+  EnsureJournalFolder();                  // save
   ComputeJournalLine(CurrentDateTime());  // the run's only clock reading
   UpdateClientConfiguration(ProgramFolder, JournalLine, AppendNeeded);
-  if (LaunchSuppressedBy(CommandParameter(1))) return 0;
-  UOAssistPath = ReadAssistantRegistration();
-  SelectLaunchTarget(ProgramFolder, UOAssistPath);
+  if (launch) launch->Start();  // start
   return 0;
 }
 

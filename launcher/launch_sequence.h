@@ -19,11 +19,14 @@ struct LaunchSequence {
   TextValue UOAssistPath;
 
   // Runs the whole sequence for the program's own path (its short form
-  // where the ANSI code page cannot show it): the folders, the journal
-  // folder, the journal line, the uo.cfg update, then, unless parameter 1
-  // is the switch, the launch. Where no ANSI path reaches the program's
-  // folder, a warning box that says why, and nothing else. Returns the
-  // exit code, always 0; an error from a step passes out to the caller.
+  // where the ANSI code page cannot show it): the folders; unless
+  // parameter 1 is the switch, the program to start and what its start
+  // needs (where that is rights Tidemark lacks, an elevated copy of
+  // Tidemark does the rest); the journal folder, the journal line, the
+  // uo.cfg update; then the start. Where no ANSI path reaches the
+  // program's folder, a warning box that says why, and nothing else.
+  // Returns the exit code, always 0; an error from a step passes out to
+  // the caller.
   std::int32_t Run();
   // The same, for a program whose own path is `modulePath`.
   std::int32_t RunFrom(const TextValue& modulePath);

@@ -2,7 +2,9 @@
 
 #include "launcher/self_elevation.h"
 #include "launcher/shell_start.h"
+#include "launcher/write_redirection.h"
 #include "platform/platform.h"
+#include "support/messages.h"
 #include "support/paths.h"
 #include "support/registry.h"
 
@@ -12,24 +14,7 @@ namespace {
 
 const char* const kAssistantKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe";
-constexpr platform::UINT kShow = 5;              // SW_SHOW
-constexpr platform::UINT kLastFailureCode = 31;  // WinExec answers above this when it started
-
-// The path in double quotes, so that Windows never tries "C:\Program.exe"
-// for "C:\Program Files\...". No arguments follow it.
-// A program that needs administrator rights, where Tidemark has none, is
-// started by a copy of Tidemark that has them (see self_elevation.h); any
-// other program that WinExec cannot start is tried once more the way
-// Explorer starts it. A player who declines the consent prompt has chosen,
-// and is told nothing.
-void Start(const TextValue& path) {
-  const TextValue commandLine = TextValue("\"") + path + "\"";
-  if (platform::WinExec(commandLine.Bytes(), kShow) > kLastFailureCode) return;
-  const bool needsRights = platform::GetLastError() == platform::kErrorElevationRequired;
-  const ShellStart started =
-      needsRights && RunsWithoutRights() ? StartSelfElevated() : StartThroughShell(path, kShow);
-  if (started == ShellStart::Failed) Warn(path + " could not be started.");
-}
+constexpr platform::UINT kShow = 5;  // SW_SHOW
 
 }  // namespace
 
@@ -55,15 +40,80 @@ TextValue ReadAssistantRegistration() {
   return assistantPath;
 }
 
-void SelectLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath) {
+LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath) {
+  LaunchChoice choice;
+  choice.ProgramFolder = programFolder;
   if (!assistantPath.IsEmpty() && FileIsPresent(assistantPath)) {
-    Start(assistantPath);
-  } else if (FileIsPresent(programFolder + "uomon.exe")) {
-    Start(programFolder + "uomon.exe");
+    choice.Path = assistantPath;
+    return choice;
+  }
+  choice.WorkingFolder = programFolder;
+  if (FileIsPresent(programFolder + "uomon.exe")) {
+    choice.Path = programFolder + "uomon.exe";
   } else if (FileIsPresent(programFolder + "uo.exe")) {
-    Start(programFolder + "uo.exe");
-  } else {
-    Warn(programFolder + "UO.EXE is not found.");
+    choice.Path = programFolder + "uo.exe";
+    choice.IsClient = true;
+  }
+  return choice;
+}
+
+// Where the program needs rights that Tidemark has (or cannot tell it
+// lacks), its start fails all the same; the shell then asks for them.
+void PreparedLaunch::LearnNeeds() {
+  if (choice_.Path.IsEmpty()) return;
+  start_.emplace(choice_.Path, choice_.WorkingFolder);
+  if (start_->NeedsRights()) {
+    if (RunsWithoutRights()) needsRightsFor_ = choice_.Path;
+    return;
+  }
+  // The client started with rights would read the real uo.cfg while the
+  // save went to the VirtualStore. Its own suspended start, ended at once,
+  // gives Windows' answer: CreateProcess asks the compatibility settings,
+  // the manifest and installer detection, and fails with 740 where they
+  // ask for rights ("How User Account Control works", its architecture
+  // part; "Elevation and process creation APIs", the Windows compatibility
+  // team's blog on learn.microsoft.com/archive). A client that needs no
+  // rights but is not virtualized (a manifest that asks for "asInvoker", a
+  // 64-bit client) would read the real uo.cfg too: that is not asked.
+  const TextValue client = choice_.ProgramFolder + "uo.exe";
+  if (choice_.IsClient || !WritesAreRedirected(choice_.ProgramFolder + "uo.cfg") ||
+      !FileIsPresent(client)) {
+    return;
+  }
+  if (SuspendedStart(client, choice_.ProgramFolder).NeedsRights()) {
+    needsRightsFor_ = client;
+    start_.reset();
+  }
+}
+
+std::int32_t PreparedLaunch::RestartElevated() {
+  start_.reset();  // the elevated copy starts its own
+  // A player who declines the prompt has chosen, and is told nothing.
+  if (StartSelfElevated() == ShellStart::Failed) {
+    Warn(LoadMessage(MessageId::RightsNotGiven, needsRightsFor_));
+  }
+  return 0;
+}
+
+void PreparedLaunch::Start() {
+  if (choice_.Path.IsEmpty()) {
+    Warn(choice_.ProgramFolder + "UO.EXE is not found.");
+    return;
+  }
+  if (start_ && start_->Started()) {
+    if (start_->Resume()) return;
+    start_.reset();  // ended, never having run
+    Warn(choice_.Path + " could not be started.");
+    return;
+  }
+  // Any other program that CreateProcessA cannot start is tried once more
+  // the way Explorer starts it.
+  ShellRequest request;
+  request.File = choice_.Path;
+  request.Directory = choice_.WorkingFolder.IsEmpty() ? nullptr : choice_.WorkingFolder.Bytes();
+  request.Show = kShow;
+  if (StartThroughShell(request) == ShellStart::Failed) {
+    Warn(choice_.Path + " could not be started.");
   }
 }
 

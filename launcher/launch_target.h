@@ -1,8 +1,14 @@
-// The last step of the launch: start the registered assistant, else the
-// monitor uomon.exe, else the client uo.exe, or warn that none is found.
-// Exactly one program is started, or one box shown; no error leaves the step.
+// The launch: choose the registered assistant, else the monitor uomon.exe,
+// else the client uo.exe, or warn that none is found; learn what starting
+// it needs before uo.cfg is saved; start it once the save is done. Exactly
+// one program is started, or one box shown; no error leaves these steps.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "launcher/suspended_start.h"
 #include "support/text_value.h"
 
 namespace tidemark {
@@ -16,8 +22,41 @@ void Warn(const TextValue& text);
 // is not registered or the value cannot be read as text.
 TextValue ReadAssistantRegistration();
 
-// Starts the first candidate whose file is present; shows a warning box when
-// none is, or when the chosen program cannot be started.
-void SelectLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath);
+// The program chosen: the first candidate whose file is present.
+struct LaunchChoice {
+  TextValue ProgramFolder;  // the client's folder, ending with "\"
+  TextValue Path;           // empty: none is present
+  // uomon.exe and uo.exe live in the client's folder and are started
+  // there; the assistant keeps the folder it inherits (empty).
+  TextValue WorkingFolder;
+  bool IsClient = false;  // the program is uo.exe itself
+};
+LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath);
+
+// The chosen program, started suspended until uo.cfg is saved.
+class PreparedLaunch {
+ public:
+  explicit PreparedLaunch(LaunchChoice choice) : choice_(std::move(choice)) {}
+
+  // Starts the program suspended: Windows then says whether it needs
+  // rights that Tidemark lacks. Where Tidemark's save would go to the
+  // VirtualStore, asks the same of the client, which reads uo.cfg.
+  void LearnNeeds();
+  // Whether the program or the client needs rights that Tidemark lacks:
+  // then Tidemark saves nothing, and a copy with rights does the whole job.
+  bool NeedsRights() const { return !needsRightsFor_.IsEmpty(); }
+  // Ends the suspended program and starts Tidemark again, elevated. A "No"
+  // at the prompt ends the run quietly; a failure says why in a box.
+  // Returns the exit code, 0.
+  std::int32_t RestartElevated();
+  // After the save: lets the program run; one that CreateProcessA could
+  // not start is tried the way Explorer starts it; or the warning.
+  void Start();
+
+ private:
+  LaunchChoice choice_;
+  std::optional<SuspendedStart> start_;
+  TextValue needsRightsFor_;  // the program that needs rights
+};
 
 }  // namespace tidemark

@@ -61,11 +61,4 @@ ShellStart StartThroughShell(const ShellRequest& request) {
   return error == platform::kErrorCancelled ? ShellStart::Declined : ShellStart::Failed;
 }
 
-ShellStart StartThroughShell(const TextValue& path, platform::UINT show) {
-  ShellRequest request;
-  request.File = path;
-  request.Show = show;
-  return StartThroughShell(request);
-}
-
 }  // namespace tidemark

@@ -1,9 +1,9 @@
-// Starting a program the way Explorer does, for one that WinExec could not
-// start. WinExec goes through CreateProcess, which never asks the player's
-// consent: a program that needs administrator rights (its manifest asks for
-// them, or "Run this program as an administrator" is ticked) fails there
-// with ERROR_ELEVATION_REQUIRED. The shell shows the consent prompt and
-// starts it on "Yes".
+// Starting a program the way Explorer does, for one that CreateProcessA
+// could not start, and Tidemark itself with rights. CreateProcess never
+// asks the player's consent: a program that needs administrator rights (its
+// manifest asks for them, or "Run this program as an administrator" is
+// ticked) fails there with ERROR_ELEVATION_REQUIRED. The shell shows the
+// consent prompt and starts it on "Yes".
 #pragma once
 
 #include <cstdint>
@@ -39,8 +39,5 @@ struct ShellRequest {
 // their plain names: both are KnownDLLs, so no file beside the program can
 // stand in for them, and a run that never comes here imports neither.
 ShellStart StartThroughShell(const ShellRequest& request);
-
-// The program at `path`, without parameters, with the default verb.
-ShellStart StartThroughShell(const TextValue& path, platform::UINT show);
 
 }  // namespace tidemark

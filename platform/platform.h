@@ -83,6 +83,17 @@ struct STARTUPINFOA {
 };
 inline constexpr DWORD kStartfUseShowWindow = 0x1;
 
+// What CreateProcessA gives back: the new process and its first thread.
+struct PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+};
+// The first thread waits, running none of the program's code, until
+// ResumeThread lets it go.
+inline constexpr DWORD kCreateSuspended = 0x4;
+
 struct SYSTEMTIME {
   WORD wYear;
   WORD wMonth;
@@ -145,6 +156,9 @@ inline constexpr UINT kDriveRemote = 4;  // a network drive
 inline constexpr DWORD kSynchronize = 0x00100000;
 inline constexpr DWORD kMutexModifyState = 0x0001;
 inline constexpr DWORD kMutexAllAccess = 0x001F0001;
+// A DWORD, nonzero where the token's file and registry writes are
+// virtualized (sent to the player's VirtualStore).
+inline constexpr DWORD kTokenVirtualizationEnabled = 24;
 inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
 inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 
@@ -181,6 +195,11 @@ inline constexpr DWORD kGenericWrite = 0x40000000u;
 inline constexpr DWORD kFileShareRead = 0x1;
 inline constexpr DWORD kFileShareWrite = 0x2;
 inline constexpr DWORD kFileShareDelete = 0x4;
+// The right to remove or rename the file: asked for alone, it tells whether
+// this process may replace a file at all, whatever other programs hold.
+inline constexpr DWORD kDelete = 0x00010000;
+// The file waits to be deleted once this handle is closed (needs kDelete).
+inline constexpr DWORD kFileFlagDeleteOnClose = 0x04000000;
 // Only the attributes, for a handle opened to ask who a file or folder is.
 inline constexpr DWORD kFileReadAttributes = 0x80;
 // Needed to open a folder at all; lets a file through as well.
@@ -252,6 +271,7 @@ inline constexpr DWORD kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RAN
 inline constexpr DWORD kErrorInvalidName = 123;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
+inline constexpr DWORD kErrorEnvvarNotFound = 203;
 inline constexpr DWORD kErrorModNotFound = 126;
 inline constexpr DWORD kErrorProcNotFound = 127;
 inline constexpr DWORD kErrorElevationRequired = 740;
@@ -330,11 +350,10 @@ void* LocalFree(void* memory);
 UINT GetSystemDirectoryA(char* buffer, UINT size);
 
 // Process (kernel32). The startup information's show state is the one the
-// starting program asked for (WinExec's second argument); the POSIX stand-in
-// passes it to the programs it starts in the environment.
+// starting program asked for; the POSIX stand-in passes it to the programs
+// it starts in the environment.
 HANDLE GetCurrentProcess();
 void GetStartupInfoA(STARTUPINFOA* startupInfo);
-BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
@@ -353,8 +372,11 @@ HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesA(const char* fileName);
 BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
-// Files. The POSIX stand-in holds share mode 0 as an exclusive lock for the
-// handle's lifetime, treats a file without write permission bits as
+// Files. The POSIX stand-in applies Windows' sharing rule (each handle's
+// access against the others' share modes, deleting included) across
+// processes, keeps a file removed while open waiting to be deleted until its
+// last handle goes (refused to every open and attribute query, still
+// listed), treats a file without write permission bits as
 // read-only (refused for writing and replacing, also to root), replaces a
 // file keeping its mode and owner (a symbolic link is replaced itself, as on
 // Windows), and reports a symbolic link as a reparse point. SetEndOfFile reserves the room when it
@@ -380,14 +402,23 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, H
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
-// Starting a program: above 31 when it started, else a Win32 error code (2,
-// 3, 5, 11...). The POSIX stand-in starts the program named by the command
-// line's first token, quoted or not, without a shell and without waiting.
-UINT WinExec(const char* commandLine, UINT showCommand);
+// Starting a program, suspended where asked, letting it run, and ending a
+// process (this one, or one it started). The POSIX stand-in starts the
+// program named by the command line's first token, quoted or not, without a
+// shell and without waiting (see posix/process_posix.cpp).
+BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                    void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                    PROCESS_INFORMATION* processInformation);
+DWORD ResumeThread(HANDLE thread);
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// An environment variable's value (kernel32): the bytes copied, or the
+// size needed (its zero included) where it does not fit; 0 where unset.
+DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size);
 // A system DLL by its plain name, and a function of it by name (kernel32):
 // for calls made only on a rare path, whose DLL is then not imported. The
 // POSIX stand-in knows shell32.dll and ole32.dll: ShellExecuteExA starts the
-// program as its WinExec does, and CoInitializeEx and CoUninitialize
+// program as its CreateProcessA does, and CoInitializeEx and CoUninitialize
 // answer as Windows does on a fresh thread.
 HMODULE LoadLibraryA(const char* fileName);
 void* GetProcAddress(HMODULE module, const char* procName);
@@ -446,7 +477,10 @@ struct CallTable {
   decltype(&os::RegOpenKeyExA) RegOpenKeyExA = &os::RegOpenKeyExA;
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
   decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
-  decltype(&os::WinExec) WinExec = &os::WinExec;
+  decltype(&os::CreateProcessA) CreateProcessA = &os::CreateProcessA;
+  decltype(&os::ResumeThread) ResumeThread = &os::ResumeThread;
+  decltype(&os::TerminateProcess) TerminateProcess = &os::TerminateProcess;
+  decltype(&os::GetEnvironmentVariableA) GetEnvironmentVariableA = &os::GetEnvironmentVariableA;
   decltype(&os::LoadLibraryA) LoadLibraryA = &os::LoadLibraryA;
   decltype(&os::GetProcAddress) GetProcAddress = &os::GetProcAddress;
   decltype(&os::OpenProcessToken) OpenProcessToken = &os::OpenProcessToken;
@@ -520,8 +554,20 @@ inline LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, D
   return Calls().RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
 inline LONG RegCloseKey(HKEY key) { return Calls().RegCloseKey(key); }
-inline UINT WinExec(const char* commandLine, UINT showCommand) {
-  return Calls().WinExec(commandLine, showCommand);
+inline BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                           void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                           void* environment, const char* currentDirectory,
+                           STARTUPINFOA* startupInfo, PROCESS_INFORMATION* processInformation) {
+  return Calls().CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                                inheritHandles, creationFlags, environment, currentDirectory,
+                                startupInfo, processInformation);
+}
+inline DWORD ResumeThread(HANDLE thread) { return Calls().ResumeThread(thread); }
+inline BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+  return Calls().TerminateProcess(process, exitCode);
+}
+inline DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
+  return Calls().GetEnvironmentVariableA(name, buffer, size);
 }
 inline HMODULE LoadLibraryA(const char* fileName) { return Calls().LoadLibraryA(fileName); }
 inline void* GetProcAddress(HMODULE module, const char* procName) {

@@ -1,6 +1,7 @@
 #include "support/file_replace.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -41,34 +42,65 @@ bool IsGone(platform::DWORD error) {
   return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
 }
 
+// Whether the name is still listed while asking for its attributes is
+// refused as "access denied": how Windows shows a file waiting to be
+// deleted (removed while another program still has it open). It goes when
+// that program lets go.
+bool BeingRemoved(const TextValue& path) {
+  if (platform::GetFileAttributesA(path.Bytes()) != platform::kInvalidFileAttributes ||
+      platform::GetLastError() != platform::kErrorAccessDenied) {
+    return false;
+  }
+  platform::WIN32_FIND_DATAA found{};
+  const platform::HANDLE search = platform::FindFirstFileA(path.Bytes(), &found);
+  if (search == platform::InvalidHandleValue()) return false;
+  platform::FindClose(search);
+  return true;
+}
+
+// "Access denied" on a removal is a file being removed, which passes, or a
+// rule of the folder or the file, which lasts.
+Refusal RefusalOfRemove(platform::DWORD error, const TextValue& path) {
+  if (IsInUse(error)) return Refusal::Passing;
+  return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
+                                                                     : Refusal::Lasting;
+}
+
 // Removes a temporary file; one that is already gone counts as removed.
-// Removing or renaming a file that another program has open is refused as
-// "in use" or, on Windows, as "access denied"; the latter is also a folder
-// that does not let this file be removed, which lasts.
-bool Remove(const TextValue& path) {
-  return WaitOutRefusals([&] { return platform::DeleteFileA(path.Bytes()) != 0; }, RefusalOfMove) ||
-         IsGone(platform::GetLastError());
+// Another program's hold is waited out; `once` tries only once.
+bool Remove(const TextValue& path, bool once = false) {
+  const auto remove = [&] { return platform::DeleteFileA(path.Bytes()) != 0; };
+  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
+    return RefusalOfRemove(error, path);
+  });
+  return removed || IsGone(platform::GetLastError());
 }
 
-// Whether another program has the file open: an open that shares nothing
-// is refused as "in use" while any other handle is open on it.
-bool OpenElsewhere(const TextValue& path) {
-  const platform::HANDLE handle =
-      platform::CreateFileA(path.Bytes(), platform::kGenericRead, 0, nullptr,
-                            platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
-  if (handle == platform::InvalidHandleValue()) return IsInUse(platform::GetLastError());
-  platform::CloseHandle(handle);
-  return false;
+// Whether this process may replace the file at all, whatever other programs
+// hold: an open for deleting alone, sharing everything, joins no sharing
+// check of theirs, so it is refused as "access denied" only by a rule of the
+// folder or the file (or by a file being removed, which passes).
+bool MayReplace(const TextValue& path) {
+  const platform::HANDLE handle = platform::CreateFileA(
+      path.Bytes(), platform::kDelete,
+      platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
+      platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
+  if (handle != platform::InvalidHandleValue()) {
+    platform::CloseHandle(handle);
+    return true;
+  }
+  return platform::GetLastError() != platform::kErrorAccessDenied || BeingRemoved(path);
 }
 
-// Windows refuses a rename over a file that another program has open with
-// "access denied", as it refuses one that the folder or the files forbid.
-// The first passes (a scanner or a sync client lets go, also of the new
-// file it looks at): waited out in full, as "in use" is. The second
-// lasts: waited out only briefly.
+// Windows refuses a rename over a file that another program has open,
+// whatever its share mode, with "access denied", as it refuses one that the
+// folder or the files forbid; and one whose new file another program holds
+// as "in use". A hold passes (a scanner or a sync client lets go): waited
+// out in full. A rule lasts: the save goes in place at once.
 Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to) {
-  if (error != platform::kErrorAccessDenied) return RefusalOfMove(error);
-  return OpenElsewhere(from) || OpenElsewhere(to) ? Refusal::Passing : Refusal::Brief;
+  if (IsInUse(error)) return Refusal::Passing;
+  if (error != platform::kErrorAccessDenied) return Refusal::Lasting;
+  return MayReplace(to) && MayReplace(from) ? Refusal::Passing : Refusal::Lasting;
 }
 
 // A stream over a file that remembers why its last write failed, so that a
@@ -82,6 +114,28 @@ class WriteStream : public THandleStream {
     return written;
   }
   platform::DWORD FailedWith = 0;
+};
+
+// A stream over a new file that holds back the first byte of the contents,
+// writing a zero in its place, until PutFirst writes it.
+class FirstByteLast : public WriteStream {
+ public:
+  using WriteStream::WriteStream;
+  std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
+    if (First || count == 0) return WriteStream::WriteBytes(buffer, count);
+    if (WriteStream::WriteBytes("", 1) != 1) return 0;
+    First = *static_cast<const char*>(buffer);
+    if (count == 1) return 1;
+    return 1 + WriteStream::WriteBytes(static_cast<const char*>(buffer) + 1, count - 1);
+  }
+  void PutFirst() {
+    const char first = *First;
+    if (platform::SetFilePointerEx(FileHandle, 0, nullptr, platform::kFileBegin) == 0 ||
+        WriteStream::WriteBytes(&first, 1) != 1) {
+      FailWrite();
+    }
+  }
+  std::optional<char> First;
 };
 
 // A stream that only counts the bytes written to it: the size of the new
@@ -136,7 +190,7 @@ class TemporaryFile {
 
   ~TemporaryFile() {
     if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
-    if (created_ && !committed_) Remove(name_);
+    if (created_ && !committed_) Remove(name_, held_);
   }
 
   TemporaryFile(const TemporaryFile&) = delete;
@@ -145,9 +199,11 @@ class TemporaryFile {
   Outcome Save(const TextValue& path, platform::DWORD attributes,
                const std::function<void(TStream&)>& write) {
     if (name_.View().size() >= kMaxPath) return Outcome::NeedsRewriteInPlace;
+    // A leftover that another program still holds is left for the next run.
     if (!Create(attributes)) {
       const platform::DWORD error = platform::GetLastError();
-      if (error == platform::kErrorAccessDenied || error == platform::kErrorFilenameTooLong) {
+      if (error == platform::kErrorAccessDenied || error == platform::kErrorFilenameTooLong ||
+          IsInUse(error)) {
         return Outcome::NeedsRewriteInPlace;
       }
       RefuseCreate(path);
@@ -156,10 +212,12 @@ class TemporaryFile {
     if (!WaitOutRefusals(
             [&] { return Replace(path); },
             [&](platform::DWORD error) { return RefusalOfReplace(error, name_, path); })) {
-      // A folder that lets a file be made but not renamed over another.
-      if (platform::GetLastError() == platform::kErrorAccessDenied) {
-        return Outcome::NeedsRewriteInPlace;
-      }
+      // A folder that lets a file be made but not renamed over another, or
+      // a hold that outlasted the wait: uo.cfg itself may still be free. A
+      // new file still held is removed if it can be, else left for the next run.
+      const platform::DWORD error = platform::GetLastError();
+      held_ = IsInUse(error);
+      if (error == platform::kErrorAccessDenied || held_) return Outcome::NeedsRewriteInPlace;
       RefuseCreate(path);
     }
     return Outcome::Saved;
@@ -179,15 +237,17 @@ class TemporaryFile {
     for (int attempt = 0; attempt < 2; ++attempt) {
       const bool created = WaitOutRefusals(
           [&] {
-            handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite, 0, nullptr,
-                                            platform::kCreateNew, attributes, nullptr);
+            // Sharing reading lets a scanner or a sync client look at the
+            // new file while it is written; a hold it keeps past the close
+            // is waited out at the rename.
+            handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite,
+                                            platform::kFileShareRead, nullptr, platform::kCreateNew,
+                                            attributes, nullptr);
             return handle_ != platform::InvalidHandleValue();
           },
           [&](platform::DWORD error) {
             if (IsInUse(error)) return Refusal::Passing;
-            const bool beingRemoved =
-                error == platform::kErrorAccessDenied &&
-                platform::GetFileAttributesA(name_.Bytes()) != platform::kInvalidFileAttributes;
+            const bool beingRemoved = error == platform::kErrorAccessDenied && BeingRemoved(name_);
             return beingRemoved ? Refusal::Passing : Refusal::Lasting;
           });
       if (created) {
@@ -199,16 +259,24 @@ class TemporaryFile {
     return false;
   }
 
-  // False when the disk had no room for the new file; any other failure raises.
+  // False when the disk had no room for the new file; any other failure
+  // raises. The first byte is written last, once all the others are on the
+  // disk: a zero there until then marks a new file that may not be whole
+  // (see RecoverCutReplace).
   bool WriteAndClose(const std::function<void(TStream&)>& write) {
-    WriteStream stream(handle_);
+    FirstByteLast stream(handle_);
+    bool flushed = false;
     try {
       write(stream);
+      flushed = platform::FlushFileBuffers(handle_) != 0;
+      if (flushed && stream.First) {
+        stream.PutFirst();
+        flushed = platform::FlushFileBuffers(handle_) != 0;
+      }
     } catch (const EWriteError&) {
       if (IsDiskFull(stream.FailedWith)) return false;
       throw;
     }
-    const bool flushed = platform::FlushFileBuffers(handle_) != 0;
     const platform::DWORD flushError = flushed ? 0 : platform::GetLastError();
     const bool closed = platform::CloseHandle(handle_) != 0;
     handle_ = platform::InvalidHandleValue();
@@ -228,6 +296,7 @@ class TemporaryFile {
   platform::HANDLE handle_ = platform::InvalidHandleValue();
   bool created_ = false;
   bool committed_ = false;
+  bool held_ = false;  // another program held it past the wait
 };
 
 // Writes the old bytes back over whatever part of the new ones was written,
@@ -287,6 +356,24 @@ void RewriteInPlace(const TextValue& path, bool exists,
 }
 
 }  // namespace
+
+bool RecoverCutReplace(const TextValue& path) {
+  // Without the turn, the new file may be another copy's, still being written.
+  if (!TTurn::HeldFor(path)) return false;
+  const TextValue leftover = path + kTemporarySuffix;
+  const platform::HANDLE file = platform::CreateFileA(
+      leftover.Bytes(), platform::kGenericRead, platform::kFileShareRead, nullptr,
+      platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
+  if (file == platform::InvalidHandleValue()) return false;
+  char first = '\0';
+  platform::DWORD read = 0;
+  const bool whole =
+      platform::ReadFile(file, &first, 1, &read, nullptr) != 0 && read == 1 && first != '\0';
+  platform::CloseHandle(file);
+  // Never over a file: one that has appeared meanwhile is kept.
+  return whole && platform::MoveFileExA(leftover.Bytes(), path.Bytes(),
+                                        platform::kMoveFileWriteThrough) != 0;
+}
 
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {
   const platform::DWORD attributes = platform::GetFileAttributesA(path.Bytes());

@@ -30,7 +30,20 @@ namespace tidemark {
 //     one name (which a replace would cut off). The room for the new contents
 //     is taken first (EWriteError when there is none, nothing changed); a
 //     failure after that writes the old bytes back and raises EWriteError.
-// The hidden and system attributes of the old file are kept.
+//     A new file held by another program past the wait is also a reason
+//     (removed if it can be, else left for the next run); a rule against the
+//     replace (an open for deleting refused as "access denied") sends the
+//     save in place at once, while a hold on `path` is waited out in full.
+// The hidden and system attributes of the old file are kept. The new file's
+// first byte is written last, after the others are flushed.
 void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
+
+// Where `path` is missing because a replace was cut between its two steps
+// (FAT32 and exFAT remove the old name, then rename the new file), puts the
+// whole new file that the cut save left in its place, by a rename that
+// never overwrites. A new file is whole when its first byte is not zero:
+// that byte is written last. Only with the turn at `path` held (TTurn).
+// True when `path` is there now.
+bool RecoverCutReplace(const TextValue& path);
 
 }  // namespace tidemark

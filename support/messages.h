@@ -9,6 +9,7 @@ namespace tidemark {
 
 enum class MessageId : std::uint32_t {
   UnreachableFolder = 1,       // the warning where no ANSI path reaches the program's folder
+  RightsNotGiven = 2,          // the elevated restart failed; "%s": the program needing rights
   ElevatedCopyLacksDrive = 4,  // "%s": the drive letters an elevated copy would not see
   FileCreateError = 61441,     // "%s": the path
   FileOpenError = 61442,       // "%s": the path

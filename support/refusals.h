@@ -2,10 +2,9 @@
 // saving, hold a file for a moment, and Windows then refuses to open, remove
 // or rename it ("in use", or "access denied" for a file about to be
 // removed). Such a refusal is waited out, with growing pauses, about 2 s in
-// all for one call; one that lasts longer is reported as before. "Access
-// denied" is more often lasting (a folder that lets files be made but not
-// removed or renamed over): where it may pass, it is waited out only
-// briefly, about 0.1 s in all, so that a lasting one costs little.
+// all for one call; one that lasts longer is reported as before. A refusal
+// that a rule makes (a folder that lets files be made but not removed or
+// renamed over) is not waited for: the caller tells the two apart.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +17,11 @@ namespace tidemark {
 // A sharing or lock violation: another program has the file open.
 bool IsInUse(platform::DWORD error);
 
-// How long a refusal may be waited out: not at all, briefly, or in full.
-enum class Refusal : std::uint8_t { Lasting, Brief, Passing };
-
-// The refusals of a removal or a rename: "in use" in full, "access denied"
-// briefly.
-Refusal RefusalOfMove(platform::DWORD error);
+// Whether a refusal may be waited out: not at all, or in full.
+enum class Refusal : std::uint8_t { Lasting, Passing };
 
 // Calls `attempt` until it succeeds, pausing between tries while
-// `refusal(GetLastError())` says the refusal may pass, and for how long.
+// `refusal(GetLastError())` says the refusal may pass.
 // True when an attempt succeeded; otherwise the last error is the last
 // attempt's.
 bool WaitOutRefusals(const std::function<bool()>& attempt,

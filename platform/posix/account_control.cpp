@@ -250,17 +250,22 @@ BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
 BOOL os::GetTokenInformation(HANDLE, DWORD informationClass, void* information, DWORD length,
                              DWORD* returnLength) {
   constexpr DWORD kErrorInvalidParameter = 87;
-  if (returnLength != nullptr) *returnLength = sizeof(TOKEN_ELEVATION);
-  if (informationClass != kTokenElevation) {
+  constexpr DWORD kErrorInsufficientBuffer = 122;
+  // Both classes answer a DWORD.
+  if (returnLength != nullptr) *returnLength = sizeof(DWORD);
+  if (informationClass != kTokenElevation && informationClass != kTokenVirtualizationEnabled) {
     SetLastError(kErrorInvalidParameter);
     return 0;
   }
-  if (length < sizeof(TOKEN_ELEVATION) || information == nullptr) {
+  if (length < sizeof(DWORD) || information == nullptr) {
     SetLastError(kErrorInsufficientBuffer);
     return 0;
   }
-  const TOKEN_ELEVATION elevation{posix::RunsElevated() ? 1u : 0u};
-  std::memcpy(information, &elevation, sizeof elevation);
+  // Every process here is a 32-bit one without a manifest: its writes are
+  // virtualized exactly when it is not elevated.
+  const DWORD answer = informationClass == kTokenElevation ? (posix::RunsElevated() ? 1u : 0u)
+                                                           : (posix::RunsElevated() ? 0u : 1u);
+  std::memcpy(information, &answer, sizeof answer);
   return 1;
 }
 

@@ -27,8 +27,11 @@
 //
 // The documented rules it follows:
 //   - an unelevated process cannot start a program that needs
-//     administrator rights: CreateProcess (and so WinExec) fails with
-//     ERROR_ELEVATION_REQUIRED (740);
+//     administrator rights: CreateProcess fails with
+//     ERROR_ELEVATION_REQUIRED (740), also for a suspended start ("User
+//     Account Control for Game Developers", learn.microsoft.com/windows/
+//     win32/dxtecharts/user-account-control-for-game-developers, and
+//     "How User Account Control works", its architecture part);
 //   - a program started by an elevated one is elevated, without a prompt;
 //   - ShellExecuteEx with the verb "runas", or with the default verb for a
 //     program that needs administrator rights, asks for consent in an
@@ -38,7 +41,14 @@
 //     a protected folder goes to the store (an existing file is copied
 //     there first), what it reads comes from the store's copy where there
 //     is one, and removing a file that exists only in the real folder is
-//     refused; an elevated process sees only the real folder.
+//     refused; an elevated process sees only the real folder;
+//   - the token's TokenVirtualizationEnabled (class 24) answers a DWORD,
+//     nonzero where the process's writes are virtualized
+//     (TOKEN_INFORMATION_CLASS, learn.microsoft.com/windows/win32/api/
+//     winnt/ne-winnt-token_information_class): here for every unelevated
+//     process, as for a 32-bit program without a manifest. Wine answers
+//     0 for every process (its token query keeps this class a stub), so
+//     under Wine the client is never asked about;
 //   - a named mutex made without a descriptor gets its security from its
 //     maker's token (CreateMutexW's page): one made by an elevated process
 //     may be created again (CreateMutexA asks for every right) only by
@@ -67,8 +77,9 @@
 // Observed rather than documented, and modelled because the program guards
 // against it: an elevated start without a working folder starts in the
 // system folder (here the root, "/").
-// What it leaves out: that Windows redirects only the writes the real
-// folder's permissions refuse (a folder whose installer let users write
+// What it leaves out: that the virtualization flag can be switched per
+// process (Task Manager, SetTokenInformation); that Windows redirects only
+// the writes the real folder's permissions refuse (a folder whose installer let users write
 // is not redirected at all: here the whole protected folder is); services,
 // calls made while impersonating, and files that even administrators may
 // not write (never redirected); tokens split in two (a filtered and a full one),

@@ -1,11 +1,16 @@
 // The Linux stand-in for the Win32 file calls. A handle is a file
-// descriptor. Windows' sharing rules are modelled with flock: share mode 0
-// takes an exclusive lock, any other a shared one, both without waiting and
-// held until the handle is closed. A file without write permission bits is
-// what Windows calls read-only: it is refused for writing, replacing and
-// deleting, also to root, as Windows refuses it to an administrator.
+// descriptor. Windows' sharing rule (each handle's access against every
+// other handle's share mode, for reading, writing and deleting) holds
+// across processes through open-file-description locks on marker bytes far
+// past any file's end: each handle holds a shared lock on "open", on each
+// kind of access it has and on each kind it does not share, until it is
+// closed. A file waiting to be deleted (a removal while other handles are
+// open, or a closed delete-on-close handle) carries the sticky bit, which
+// means nothing else on a Linux file, and goes with its last handle. A file
+// without write permission bits is what Windows calls read-only: it is
+// refused for writing, replacing and deleting, also to root, as Windows
+// refuses it to an administrator.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <set>
 #include <string>
 
 #include "platform/platform.h"
@@ -45,13 +51,95 @@ DWORD ErrorOfWrite(int error) {
                                                               : posix::Win32ErrorOf(error);
 }
 
-// Whether another handle holds the file exclusively (Windows: sharing violation).
-bool HeldElsewhere(const std::string& path) {
+// The marker bytes, and the kinds of access in the order of their share flags.
+constexpr off_t kMarkers = off_t{1} << 62;
+constexpr off_t kOpenMarker = 0;
+constexpr off_t kAccessMarker = 1;   // + kind: this handle reads, writes, deletes
+constexpr off_t kRefusalMarker = 4;  // + kind: it does not share that
+constexpr DWORD kAccessOf[] = {kGenericRead | 0x1 | 0x20, kGenericWrite | 0x2 | 0x4, kDelete};
+constexpr DWORD kShareOf[] = {kFileShareRead, kFileShareWrite, kFileShareDelete};
+
+// Whether a handle other than `descriptor`'s holds the marker.
+bool Marked(int descriptor, off_t marker) {
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = kMarkers + marker;
+  probe.l_len = 1;
+  return fcntl(descriptor, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+}
+
+void Mark(int descriptor, off_t marker) {
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = kMarkers + marker;
+  lock.l_len = 1;
+  fcntl(descriptor, F_OFD_SETLK, &lock);
+}
+
+// Takes the handle's place among the file's handles; false (a sharing
+// violation) where its access or its share mode does not admit another's.
+// A handle without read, write or delete access joins no sharing check.
+bool JoinSharing(int descriptor, DWORD access, DWORD share) {
+  bool any = false;
+  for (int kind = 0; kind < 3; ++kind) any = any || (access & kAccessOf[kind]) != 0;
+  for (int kind = 0; any && kind < 3; ++kind) {
+    if (((access & kAccessOf[kind]) != 0 && Marked(descriptor, kRefusalMarker + kind)) ||
+        ((share & kShareOf[kind]) == 0 && Marked(descriptor, kAccessMarker + kind))) {
+      return false;
+    }
+  }
+  Mark(descriptor, kOpenMarker);
+  for (int kind = 0; any && kind < 3; ++kind) {
+    if ((access & kAccessOf[kind]) != 0) Mark(descriptor, kAccessMarker + kind);
+    if ((share & kShareOf[kind]) == 0) Mark(descriptor, kRefusalMarker + kind);
+  }
+  return true;
+}
+
+// What the other handles on a file allow: kErrorSharingViolation where one
+// does not share deleting, 0 where none is open, 1 where all that are open share it.
+DWORD OthersOnRemoval(const std::string& path) {
   const int probe = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (probe < 0) return false;
-  const bool held = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  if (probe < 0) return 0;
+  const DWORD answer = Marked(probe, kRefusalMarker + 2) ? kErrorSharingViolation
+                       : Marked(probe, kOpenMarker)      ? 1
+                                                         : 0;
   close(probe);
-  return held;
+  return answer;
+}
+
+bool DeletePending(const struct stat& status) {
+  return S_ISREG(status.st_mode) && (status.st_mode & S_ISVTX) != 0;
+}
+
+bool DeletePending(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && DeletePending(status);
+}
+
+// Whether this process may remove the file, as DELETE access asks: the
+// folder lets it (write access, and where the folder is sticky, the file
+// or the folder is its own), and the file is not read-only.
+bool MayRemove(const std::string& path, const std::string& real) {
+  struct stat file {};
+  struct stat folder {};
+  const std::string parent = path.substr(0, path.find_last_of('/') + 1);
+  if (posix::RemovalRefused(real) || stat(path.c_str(), &file) != 0 || HasNoWriteBits(file) ||
+      stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
+      access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) != 0) {
+    return false;
+  }
+  const uid_t user = geteuid();
+  return (folder.st_mode & S_ISVTX) == 0 || user == 0 || file.st_uid == user ||
+         folder.st_uid == user;
+}
+
+// The handles of this process opened to delete their file when closed.
+std::set<int>& DeletedOnClose() {
+  static std::set<int> descriptors;
+  return descriptors;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -66,16 +154,25 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
                        DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
   const bool reads = (desiredAccess & kGenericRead) != 0;
   const bool writes = (desiredAccess & kGenericWrite) != 0;
+  const bool deletes = (desiredAccess & kDelete) != 0;
+  const bool deleteOnClose = (flagsAndAttributes & kFileFlagDeleteOnClose) != 0;
   DWORD error = 0;
-  const auto path = posix::FilePathOf(
-      fileName,
-      writes || creationDisposition != kOpenExisting ? posix::Reach::Write : posix::Reach::Read,
-      error);
+  const auto real = posix::HostPathOf(fileName, false, error);
+  const auto path = real ? std::optional<std::string>(posix::Virtualized(
+                               *real, writes || deletes || creationDisposition != kOpenExisting
+                                          ? posix::Reach::Write
+                                          : posix::Reach::Read))
+                         : std::nullopt;
   if (!path) {
     SetLastError(error);
     return InvalidHandleValue();
   }
-  int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+  if (deleteOnClose && !deletes) {
+    SetLastError(kErrorInvalidParameter);
+    return InvalidHandleValue();
+  }
+  // The locks that carry the sharing rule need a readable descriptor.
+  int flags = O_CLOEXEC | (writes ? O_RDWR : O_RDONLY);
   switch (creationDisposition) {
     case kCreateNew:
       flags |= O_CREAT | O_EXCL;
@@ -91,11 +188,21 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
   }
   struct stat status {};
   if (stat(path->c_str(), &status) == 0) {
+    // A file waiting to be deleted refuses every open, also one that would make it anew.
+    if (DeletePending(status)) {
+      SetLastError(kErrorAccessDenied);
+      return InvalidHandleValue();
+    }
     // A folder opens, as on Windows, only with backup semantics and only to be asked about.
     const bool folderOpens = (flagsAndAttributes & kFileFlagBackupSemantics) != 0 && !writes &&
                              creationDisposition == kOpenExisting;
     if ((S_ISDIR(status.st_mode) && !folderOpens) || (writes && HasNoWriteBits(status))) {
       SetLastError(creationDisposition == kCreateNew ? kErrorFileExists : kErrorAccessDenied);
+      return InvalidHandleValue();
+    }
+    if (deletes && creationDisposition != kCreateNew && !S_ISDIR(status.st_mode) &&
+        !MayRemove(*path, *real)) {
+      SetLastError(kErrorAccessDenied);
       return InvalidHandleValue();
     }
   }
@@ -104,16 +211,17 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
     static const bool sizeSignalIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
     (void)sizeSignalIgnored;
   }
-  const int descriptor = open(path->c_str(), flags, 0666);
+  int descriptor = open(path->c_str(), flags, 0666);
+  if (descriptor < 0 && errno == EACCES && writes && !reads) {
+    descriptor = open(path->c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+  }
   if (descriptor < 0) {
     SetLastError(errno == EEXIST ? kErrorFileExists : posix::Win32ErrorOf(errno));
     return InvalidHandleValue();
   }
-  if (flock(descriptor, (shareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    const int lockError = errno;
+  if (!S_ISDIR(status.st_mode) && !JoinSharing(descriptor, desiredAccess, shareMode)) {
     close(descriptor);
-    SetLastError(lockError == EWOULDBLOCK ? kErrorSharingViolation
-                                          : posix::Win32ErrorOf(lockError));
+    SetLastError(kErrorSharingViolation);
     return InvalidHandleValue();
   }
   if (creationDisposition == kCreateAlways && ftruncate(descriptor, 0) != 0) {
@@ -121,6 +229,7 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
     close(descriptor);
     return InvalidHandleValue();
   }
+  if (deleteOnClose) DeletedOnClose().insert(descriptor);
   return HandleOf(descriptor);
 }
 
@@ -219,7 +328,21 @@ BOOL os::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* inf
 }
 
 BOOL os::CloseHandle(HANDLE object) {
-  if (close(DescriptorOf(object)) != 0) {
+  const int descriptor = DescriptorOf(object);
+  // A delete-on-close handle leaves its file waiting to be deleted; the
+  // last handle on a file that waits takes its name with it.
+  struct stat status {};
+  if (DeletedOnClose().erase(descriptor) != 0 && fstat(descriptor, &status) == 0) {
+    fchmod(descriptor, (status.st_mode & 07777) | S_ISVTX);
+  }
+  if (fstat(descriptor, &status) == 0 && DeletePending(status) &&
+      !Marked(descriptor, kOpenMarker)) {
+    char name[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    const ssize_t length = readlink(link.c_str(), name, sizeof name - 1);
+    if (length > 0) unlink(std::string(name, static_cast<std::size_t>(length)).c_str());
+  }
+  if (close(descriptor) != 0) {
     SetLastError(errno == EBADF ? kErrorInvalidHandle : ErrorOfWrite(errno));
     return 0;
   }
@@ -235,6 +358,16 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
     SetLastError(error);
     return 0;
   }
+  // The source is opened to be deleted, sharing everything: a handle on it
+  // that does not share deleting refuses the rename.
+  if (DeletePending(*source)) {
+    SetLastError(kErrorAccessDenied);
+    return 0;
+  }
+  if (OthersOnRemoval(*source) == kErrorSharingViolation) {
+    SetLastError(kErrorSharingViolation);
+    return 0;
+  }
   struct stat link {};
   if (lstat(target->c_str(), &link) == 0) {
     if ((flags & kMoveFileReplaceExisting) == 0) {
@@ -248,9 +381,9 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
         SetLastError(kErrorAccessDenied);
         return 0;
       }
-      // Windows refuses to rename over a file that is open elsewhere with
-      // "access denied", not as a sharing violation.
-      if (HeldElsewhere(*target)) {
+      // Windows refuses to rename over a file that is open, whatever its
+      // share mode, or waiting to be deleted, with "access denied".
+      if (DeletePending(replaced) || OthersOnRemoval(*target) != 0) {
         SetLastError(kErrorAccessDenied);
         return 0;
       }
@@ -292,9 +425,19 @@ BOOL os::DeleteFileA(const char* fileName) {
   }
   const std::string path = posix::Virtualized(*real, posix::Reach::Read);
   struct stat status {};
-  if (stat(path.c_str(), &status) == 0 && (S_ISDIR(status.st_mode) || HasNoWriteBits(status))) {
+  if (stat(path.c_str(), &status) == 0 &&
+      (S_ISDIR(status.st_mode) || HasNoWriteBits(status) || DeletePending(status))) {
     SetLastError(kErrorAccessDenied);
     return 0;
+  }
+  // A file that others have open, all sharing deleting, waits for them.
+  const DWORD others = OthersOnRemoval(path);
+  if (others == kErrorSharingViolation) {
+    SetLastError(kErrorSharingViolation);
+    return 0;
+  }
+  if (others == 1) {
+    if (chmod(path.c_str(), (status.st_mode & 07777) | S_ISVTX) == 0) return 1;
   }
   if (unlink(path.c_str()) != 0) {
     SetLastError(posix::Win32ErrorOf(errno));

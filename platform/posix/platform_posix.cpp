@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -18,10 +19,6 @@
 #include "platform/platform.h"
 #include "platform/posix/account_control.h"
 #include "platform/posix/host_path.h"
-
-#ifdef TIDEMARK_COVERAGE
-extern "C" void __gcov_dump();  // NOLINT(bugprone-reserved-identifier): gcc's own
-#endif
 
 namespace tidemark::platform {
 
@@ -304,6 +301,12 @@ DWORD os::GetFileAttributesA(const char* fileName) {
     lastError = posix::Win32ErrorOf(errno);
     return kInvalidFileAttributes;
   }
+  // A file waiting to be deleted (the stand-in marks it with the sticky bit)
+  // refuses to be asked about, as on Windows.
+  if (S_ISREG(status.st_mode) && (status.st_mode & S_ISVTX) != 0) {
+    lastError = kErrorAccessDenied;
+    return kInvalidFileAttributes;
+  }
   // Windows answers for a symbolic link itself: a reparse point.
   struct stat link {};
   const bool isLink = lstat(path->c_str(), &link) == 0 && S_ISLNK(link.st_mode);
@@ -356,16 +359,17 @@ int os::MessageBoxA(HWND, const char* text, const char* caption, UINT) {
 
 HANDLE GetCurrentProcess() { return InvalidHandleValue(); }
 
-BOOL TerminateProcess(HANDLE process, UINT exitCode) {
-  if (process != GetCurrentProcess()) {
-    lastError = kErrorAccessDenied;
+// The host's environment, whose names are case-sensitive (Windows' are not).
+DWORD os::GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
+  const char* value = name == nullptr ? nullptr : std::getenv(name);
+  if (value == nullptr) {
+    lastError = kErrorEnvvarNotFound;
     return 0;
   }
-  std::fflush(stderr);
-#ifdef TIDEMARK_COVERAGE
-  __gcov_dump();  // a coverage build counts what ran before the abrupt end too
-#endif
-  _exit(static_cast<int>(exitCode));
+  const std::size_t length = std::strlen(value);
+  if (buffer == nullptr || length >= size) return static_cast<DWORD>(length + 1);
+  std::memcpy(buffer, value, length + 1);
+  return static_cast<DWORD>(length);
 }
 
 }  // namespace tidemark::platform

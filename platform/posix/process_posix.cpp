@@ -1,15 +1,44 @@
-// The Linux stand-in for WinExec and the shell: the command line's first
-// token, quoted or not, names the program; it is started without a shell
-// and not waited for, with the show state in its environment for
+// The Linux stand-in for CreateProcessA and the shell: the command line's
+// first token, quoted or not, names the program; it is started without a
+// shell and not waited for, with the show state in its environment for
 // GetStartupInfoA, and elevated or not as account_control.h models it.
+//
+// The documented rules it follows for a start:
+//   - CREATE_SUSPENDED: the new process's first thread "is created in a
+//     suspended state, and does not run until the ResumeThread function is
+//     called" (Process Creation Flags, learn.microsoft.com/windows/win32/
+//     procthread/process-creation-flags). Here the program is checked as
+//     CreateProcessA checks it (present, a program, rights) when it is
+//     created, and started only at ResumeThread, so none of its code runs
+//     before; ResumeThread answers the suspend count it had, 1 (its page,
+//     and Wine's dlls/kernel32/tests/process.c, test_SuspendFlag, which
+//     also sees the child still running unrun after a pause).
+//     TerminateProcess of one never resumed ends it unrun; of one resumed,
+//     it kills it.
+//   - a suspended process stays until it is resumed or ended, whatever
+//     becomes of its handles ("closing a handle does not terminate the
+//     associated process", CloseHandle's page): one left so is reported on
+//     standard error when this process ends, so a test sees the leak.
+//   - lpCurrentDirectory: the new process's current folder; one that is
+//     not a folder fails the start with ERROR_DIRECTORY (267; Wine's
+//     process.c, test_Directory).
+// What it leaves out: a suspended process here has no process id, no
+// loaded image and no hold on its file; the environment and elevation are
+// those at creation, taken again at ResumeThread (Tidemark changes neither
+// in between); handles are inherited by no one.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +50,10 @@
 
 extern char** environ;
 
+#ifdef TIDEMARK_COVERAGE
+extern "C" void __gcov_dump();  // NOLINT(bugprone-reserved-identifier): gcc's own
+#endif
+
 namespace tidemark::platform {
 
 namespace {
@@ -29,6 +62,7 @@ constexpr UINT kErrorBadFormat = 11;
 constexpr UINT kErrorInvalidParameter = 87;
 constexpr UINT kErrorNoAssociation = 1155;
 constexpr UINT kErrorGeneralFailure = 31;
+constexpr DWORD kErrorInvalidHandle = 6;
 // Where a started program finds the show state it was started with.
 constexpr const char* kShowStateVariable = "TIDEMARK_SHOW_STATE";
 
@@ -85,15 +119,29 @@ namespace {
 
 constexpr const char* kElevatedVariable = "TIDEMARK_UAC_ELEVATED";
 
-// Starts the program the command line names, elevated or as this process
-// runs, in `hostFolder` when one is given (else in this process's folder).
-UINT Spawn(const char* commandLine, UINT showCommand, bool elevated, const char* hostFolder) {
-  std::vector<std::string> tokens = TokensOf(commandLine);
+constexpr int kNoShowState = -1;
+
+// Why the program a command line names cannot be started; 0 when it can.
+UINT ReasonNotToStartCommand(const char* commandLine, std::string& hostProgram) {
+  const std::vector<std::string> tokens = TokensOf(commandLine);
   if (tokens.empty()) return kErrorFileNotFound;
   DWORD error = 0;
   const auto program = posix::HostPathOf(tokens.front().c_str(), false, error);
   if (!program) return error;
-  if (const UINT reason = ReasonNotToStart(*program); reason != 0) return reason;
+  hostProgram = *program;
+  return ReasonNotToStart(*program);
+}
+
+// Starts the program the command line names, elevated or as this process
+// runs, in `hostFolder` when one is given (else in this process's folder),
+// with the show state given (none: kNoShowState).
+UINT Spawn(const char* commandLine, int showCommand, bool elevated, const char* hostFolder,
+           pid_t* started = nullptr) {
+  std::string hostProgram;
+  if (const UINT reason = ReasonNotToStartCommand(commandLine, hostProgram); reason != 0)
+    return reason;
+  const std::optional<std::string> program = hostProgram;
+  std::vector<std::string> tokens = TokensOf(commandLine);
   // argv[0] keeps the name as the command line gave it, so the program
   // sees the command line that Windows would hand it.
   std::vector<char*> arguments;
@@ -108,7 +156,8 @@ UINT Spawn(const char* commandLine, UINT showCommand, bool elevated, const char*
     if (!name.starts_with(kShowStateVariable) && !name.starts_with(kElevatedVariable))
       settings.emplace_back(*setting);
   }
-  settings.push_back(std::string(kShowStateVariable) + "=" + std::to_string(showCommand));
+  if (showCommand != kNoShowState)
+    settings.push_back(std::string(kShowStateVariable) + "=" + std::to_string(showCommand));
   if (elevated) settings.push_back(std::string(kElevatedVariable) + "=1");
   std::vector<char*> environment;
   environment.reserve(settings.size() + 1);
@@ -121,6 +170,7 @@ UINT Spawn(const char* commandLine, UINT showCommand, bool elevated, const char*
   const int failure = posix_spawn(&child, program->c_str(), &actions, nullptr, arguments.data(),
                                   environment.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (started != nullptr) *started = child;
   switch (failure) {
     case 0:
       return 33;  // started
@@ -149,17 +199,135 @@ std::string ProgramOf(const char* commandLine) {
 
 }  // namespace
 
-UINT os::WinExec(const char* commandLine, UINT showCommand) {
+namespace {
+
+// A process that CreateProcessA made: what it starts, and how far it got.
+struct Child {
+  std::string CommandLine;
+  int Show = kNoShowState;
+  bool Elevated = false;
+  std::optional<std::string> Folder;
+  bool Running = false;  // resumed, or never suspended
+  bool Ended = false;    // by TerminateProcess
+  pid_t Pid = 0;
+};
+
+// The children by their handles (process and thread), which are
+// descriptors of /dev/null, so that CloseHandle closes them as any handle.
+// A closed handle's entry stays until its number is given out again.
+std::map<int, std::shared_ptr<Child>>& Children() {
+  static std::map<int, std::shared_ptr<Child>> children;
+  return children;
+}
+
+std::shared_ptr<Child> ChildOf(HANDLE handle) {
+  const auto found = Children().find(static_cast<int>(reinterpret_cast<std::intptr_t>(handle)));
+  return found == Children().end() ? nullptr : found->second;
+}
+
+HANDLE NewHandleFor(const std::shared_ptr<Child>& child) {
+  const int descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  Children()[descriptor] = child;
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
+}
+
+// A suspended process that was neither resumed nor ended stays on Windows.
+void ReportLeftSuspended() {
+  for (const auto& [handle, child] : Children()) {
+    if (child->Running || child->Ended) continue;
+    std::fprintf(stderr, "stand-in: a suspended process was left behind: %s\n",
+                 child->CommandLine.c_str());
+    child->Ended = true;  // reported once
+  }
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void*, void*, BOOL,
+                        DWORD creationFlags, void*, const char* currentDirectory,
+                        STARTUPINFOA* startupInfo, PROCESS_INFORMATION* processInformation) {
+  constexpr DWORD kErrorDirectory = 267;
+  // What the program passes only: the command line names the program.
+  if (applicationName != nullptr || commandLine == nullptr || startupInfo == nullptr ||
+      processInformation == nullptr) {
+    SetLastError(kErrorInvalidParameter);
+    return 0;
+  }
   // CreateProcess never asks for consent: a program that needs
-  // administrator rights is refused to a process that has none. WinExec
-  // answers 11 for an error above 31, which the last error keeps.
+  // administrator rights is refused to a process that has none.
   if (!posix::RunsElevated() && posix::NeedsAdministrator(ProgramOf(commandLine))) {
     SetLastError(kErrorElevationRequired);
-    return kErrorBadFormat;
+    return 0;
   }
-  const UINT answer = Spawn(commandLine, showCommand, posix::RunsElevated(), nullptr);
-  if (answer <= kErrorGeneralFailure) SetLastError(answer);
-  return answer;
+  auto child = std::make_shared<Child>();
+  child->CommandLine = commandLine;
+  child->Elevated = posix::RunsElevated();
+  if ((startupInfo->dwFlags & kStartfUseShowWindow) != 0) child->Show = startupInfo->wShowWindow;
+  if (currentDirectory != nullptr) {
+    DWORD error = 0;
+    child->Folder = posix::HostPathOf(currentDirectory, false, error);
+    struct stat status {};
+    if (!child->Folder || stat(child->Folder->c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+      SetLastError(kErrorDirectory);
+      return 0;
+    }
+  }
+  std::string hostProgram;
+  UINT answer = ReasonNotToStartCommand(commandLine, hostProgram);
+  if (answer == 0 && (creationFlags & kCreateSuspended) == 0) {
+    answer = Spawn(commandLine, child->Show, child->Elevated,
+                   child->Folder ? child->Folder->c_str() : nullptr, &child->Pid);
+    answer = answer > kErrorGeneralFailure ? 0 : answer;
+    child->Running = true;
+  }
+  if (answer != 0) {
+    SetLastError(answer);
+    return 0;
+  }
+  *processInformation = PROCESS_INFORMATION{NewHandleFor(child), NewHandleFor(child), 0, 0};
+  // Registered after the table was made, so that it runs before the table goes.
+  static const bool reportsAtExit = std::atexit(&ReportLeftSuspended) == 0;
+  (void)reportsAtExit;
+  return 1;
+}
+
+DWORD os::ResumeThread(HANDLE thread) {
+  constexpr DWORD kFailed = 0xFFFFFFFFu;
+  const std::shared_ptr<Child> child = ChildOf(thread);
+  if (child == nullptr || child->Ended) {
+    SetLastError(child == nullptr ? kErrorInvalidHandle : kErrorAccessDenied);
+    return kFailed;
+  }
+  if (child->Running) return 0;  // not suspended
+  child->Running = true;
+  const UINT answer = Spawn(child->CommandLine.c_str(), child->Show, child->Elevated,
+                            child->Folder ? child->Folder->c_str() : nullptr, &child->Pid);
+  if (answer <= kErrorGeneralFailure) {
+    SetLastError(answer);
+    return kFailed;
+  }
+  return 1;  // its suspend count before the call
+}
+
+BOOL os::TerminateProcess(HANDLE process, UINT exitCode) {
+  if (process == GetCurrentProcess()) {
+    ReportLeftSuspended();
+    std::fflush(stderr);
+#ifdef TIDEMARK_COVERAGE
+    __gcov_dump();  // a coverage build counts what ran before the abrupt end too
+#endif
+    _exit(static_cast<int>(exitCode));
+  }
+  const std::shared_ptr<Child> child = ChildOf(process);
+  if (child == nullptr) {
+    SetLastError(kErrorInvalidHandle);
+    return 0;
+  }
+  if (child->Running && !child->Ended && child->Pid > 0) kill(child->Pid, SIGKILL);
+  child->Ended = true;
+  return 1;
 }
 
 namespace {
@@ -216,8 +384,8 @@ BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
   } else if (elevates) {
     folder = "/";
   }
-  const UINT started = Spawn(commandLine.c_str(), static_cast<UINT>(info->nShow), elevated,
-                             folder ? folder->c_str() : nullptr);
+  const UINT started =
+      Spawn(commandLine.c_str(), info->nShow, elevated, folder ? folder->c_str() : nullptr);
   if (started <= kErrorGeneralFailure) {
     SetLastError(started);
     return 0;

@@ -25,6 +25,10 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == sizeof(::SHELLEXECUTEINFOA));
 static_assert(offsetof(SHELLEXECUTEINFOA, hProcess) == offsetof(::SHELLEXECUTEINFOA, hProcess));
 static_assert(sizeof(TOKEN_ELEVATION) == sizeof(::TOKEN_ELEVATION));
 static_assert(kTokenElevation == ::TokenElevation);
+static_assert(kTokenVirtualizationEnabled == ::TokenVirtualizationEnabled);
+static_assert(kCreateSuspended == CREATE_SUSPENDED);
+static_assert(sizeof(PROCESS_INFORMATION) == sizeof(::PROCESS_INFORMATION));
+static_assert(offsetof(PROCESS_INFORMATION, hThread) == offsetof(::PROCESS_INFORMATION, hThread));
 static_assert(offsetof(SHELLEXECUTEINFOA, nShow) == offsetof(::SHELLEXECUTEINFOA, nShow));
 // The functions found by name are called with the system's convention.
 static_assert(std::is_same_v<ShellExecuteExAFunction, BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>);
@@ -241,8 +245,23 @@ LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWOR
 
 LONG os::RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
 
-UINT os::WinExec(const char* commandLine, UINT showCommand) {
-  return ::WinExec(commandLine, showCommand);
+BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
+                        void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                        void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                        PROCESS_INFORMATION* processInformation) {
+  ::PROCESS_INFORMATION started{};
+  const ::BOOL done = ::CreateProcessA(
+      applicationName, commandLine, static_cast<::LPSECURITY_ATTRIBUTES>(processAttributes),
+      static_cast<::LPSECURITY_ATTRIBUTES>(threadAttributes), inheritHandles, creationFlags,
+      environment, currentDirectory, reinterpret_cast<::LPSTARTUPINFOA>(startupInfo), &started);
+  std::memcpy(processInformation, &started, sizeof started);
+  return done;
+}
+
+DWORD os::ResumeThread(HANDLE thread) { return ::ResumeThread(thread); }
+
+DWORD os::GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
+  return ::GetEnvironmentVariableA(name, buffer, size);
 }
 
 HMODULE os::LoadLibraryA(const char* fileName) { return ::LoadLibraryA(fileName); }
@@ -304,7 +323,7 @@ void GetStartupInfoA(STARTUPINFOA* startupInfo) {
   ::GetStartupInfoA(reinterpret_cast<::LPSTARTUPINFOA>(startupInfo));
 }
 
-BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+BOOL os::TerminateProcess(HANDLE process, UINT exitCode) {
   return ::TerminateProcess(process, exitCode);
 }
 

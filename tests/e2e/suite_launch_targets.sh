@@ -56,6 +56,8 @@ expect_started() {  # stand-in path
 expect_not_started() {  # stand-in path
   if was_started "$1"; then fail "$(basename "$1") was started"; else pass; fi
 }
+# The current folder a stand-in was started in (after it has started).
+started_folder() { sed -n 3p "$1.sees"; }
 
 E2E_CASE="launch: the registered assistant, and only it"
 program=$(launch_client assistant-first assistant monitor client)
@@ -64,6 +66,7 @@ register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
 run_program "$program"
 expect_eq "$STATUS" 0 "exit code"
 expect_started "$folder/tools/UOAssist.exe"
+expect_eq "$(started_folder "$folder/tools/UOAssist.exe")" "$(windows_path "$PWD")" "its folder"
 expect_not_started "$folder/uomon.exe"
 expect_not_started "$folder/uo.exe"
 expect_eq "$BOXES" "" "message boxes"
@@ -100,18 +103,22 @@ for type in REG_DWORD REG_EXPAND_SZ; do
 done
 unregister_assistant
 
-E2E_CASE="launch: no registration, the client alone, without arguments"
+# The monitor and the client start in the client's folder, wherever
+# Tidemark was started from (here the suite's own folder).
+E2E_CASE="launch: no registration, the client alone, without arguments, in its folder"
 program=$(launch_client client-only "" "" client)
 folder=$(dirname "$program")
 run_program "$program" "" extra
 expect_started "$folder/uo.exe"
+expect_eq "$(started_folder "$folder/uo.exe")" "$(windows_path "$folder")" "its folder"
 expect_eq "$BOXES" "" "message boxes"
 
-E2E_CASE="launch: the monitor before the client, no warning"
+E2E_CASE="launch: the monitor before the client, no warning, in the client's folder"
 program=$(launch_client monitor-only "" monitor "")
 folder=$(dirname "$program")
 run_program "$program"
 expect_started "$folder/uomon.exe"
+expect_eq "$(started_folder "$folder/uomon.exe")" "$(windows_path "$folder")" "its folder"
 expect_eq "$BOXES" "" "message boxes"
 
 E2E_CASE="launch: nothing to start: the warning, then exit code 0"
@@ -213,12 +220,14 @@ if ! on_wine; then
     [ "${2:-}" == needs-rights ] && touch "$folder/uo.exe.requireAdministrator"
     printf '%s' "$program"
   }
-  # Runs it with the model on: the protected folder, the store, the answer
-  # at the prompt, and a file that lists the prompts shown.
+  # Runs it with the model on: the protected folder (which is also where
+  # ProgramFiles points), the store, the answer at the prompt, and a file
+  # that lists the prompts shown.
   uac_run() {  # name program consent [elevated]
     TIDEMARK_UAC_PROTECTED="$E2E_ROOT/uac-$1" TIDEMARK_UAC_STORE="$E2E_ROOT/uac-store-$1" \
       TIDEMARK_UAC_PROMPTS="$E2E_ROOT/uac-prompts-$1" TIDEMARK_UAC_CONSENT="$3" \
-      TIDEMARK_UAC_ELEVATED="${4:-0}" run_program "$2"
+      TIDEMARK_UAC_ELEVATED="${4:-0}" ProgramFiles="$(windows_path "$E2E_ROOT/uac-$1")" \
+      run_program "$2"
   }
   prompts_shown() { cat "$E2E_ROOT/uac-prompts-$1" 2>/dev/null; }
   # What the stand-in client saw: elevated or not, its journal line, its folder.
@@ -236,13 +245,16 @@ if ! on_wine; then
   expect_eq "$STATUS" 0 "exit code"
   expect_eq "$BOXES" "" "message boxes"
   expected_line=$(journal_line "$folder" "$(journal_date_now)")
-  expect_eq "$(client_sees "$store/uo.exe")" "not elevated|$expected_line|$(windows_path "$PWD")" \
+  expect_eq "$(client_sees "$store/uo.exe")" "not elevated|$expected_line|$(windows_path "$folder")" \
     "what the client saw"
   expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
   expect_folder "$store/Journals"
   expect_no_folder "$folder/Journals"
   expect_eq "$(prompts_shown plain)" "" "prompts"
 
+  # Rights are learnt before anything is written: one prompt, and the real
+  # uo.cfg gets the line; no store copy is made that a later run without
+  # rights would read.
   for consent in yes no; do
     E2E_CASE="uac: the client needs administrator rights, consent: $consent"
     program=$(uac_client "consent-$consent" needs-rights)
@@ -252,21 +264,58 @@ if ! on_wine; then
     expect_eq "$BOXES" "" "message boxes"
     if [ "$consent" == yes ]; then
       # Tidemark, elevated, updated the real uo.cfg and started the client,
-      # elevated, in the folder Tidemark was started in.
+      # elevated, in its folder.
       expect_eq "$(client_sees "$folder/uo.exe")" \
-        "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$PWD")" \
+        "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$folder")" \
         "what the client saw"
       expect_eq "$(line_in "$folder/uo.cfg")" "$(journal_line "$folder" "$(journal_date_now)")" \
         "the real uo.cfg"
       expect_eq "$(start_count "$folder/uo.exe")" 1 "client starts"
     else
+      # Declined: nothing written anywhere, nothing started.
       sleep 1
       expect_not_started "$folder/uo.exe"
       expect_not_started "$E2E_ROOT/uac-store-consent-$consent$folder/uo.exe"
+      expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
+      expect_no_folder "$folder/Journals"
     fi
+    expect_no_folder "$E2E_ROOT/uac-store-consent-$consent"
     # One prompt, and it names Tidemark.
     expect_eq "$(prompts_shown "consent-$consent")" "$(windows_path "$program")" "prompts"
   done
+
+  E2E_CASE="uac: the assistant needs no rights, the client does: one prompt, the real uo.cfg"
+  program=$(uac_client assistant needs-rights)
+  folder=$(dirname "$program")
+  place_recorder "$folder/tools/UOAssist.exe"
+  register_assistant "$(windows_path "$folder/tools/UOAssist.exe")"
+  uac_run assistant "$program" yes
+  unregister_assistant
+  expect_eq "$STATUS" 0 "exit code"
+  expect_eq "$BOXES" "" "message boxes"
+  # The assistant, elevated without a prompt of its own, in Tidemark's folder.
+  expect_eq "$(client_sees "$folder/tools/UOAssist.exe")" "elevated||$(windows_path "$PWD")" \
+    "what the assistant saw"
+  expect_eq "$(line_in "$folder/uo.cfg")" "$(journal_line "$folder" "$(journal_date_now)")" \
+    "the real uo.cfg"
+  expect_no_folder "$E2E_ROOT/uac-store-assistant"
+  expect_eq "$(prompts_shown assistant)" "$(windows_path "$program")" "prompts"
+  sleep 1
+  expect_not_started "$folder/uo.exe"
+
+  E2E_CASE="uac: a save that fails after the suspended start: the client ended, never run"
+  program=$(uac_client failed-save)
+  folder=$(dirname "$program")
+  chmod 0444 "$folder/uo.cfg"
+  uac_run failed-save "$program" no 1
+  expect_eq "$STATUS" 3 "exit code"
+  # The abnormal end's box only: a suspended client left behind would be
+  # reported by the stand-in too.
+  expect_eq "$BOXES" "tidemark$E2E_EXT: Abnormal program termination" "message boxes"
+  expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
+  expect_eq "$(prompts_shown failed-save)" "" "prompts"
+  sleep 1
+  expect_not_started "$folder/uo.exe"
 
   E2E_CASE="uac: Tidemark already elevated: no prompt, the real uo.cfg"
   program=$(uac_client elevated needs-rights)
@@ -275,7 +324,7 @@ if ! on_wine; then
   expect_eq "$STATUS" 0 "exit code"
   expect_eq "$BOXES" "" "message boxes"
   expect_eq "$(client_sees "$folder/uo.exe")" \
-    "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$PWD")" \
+    "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$folder")" \
     "what the client saw"
   expect_eq "$(line_in "$folder/uo.cfg")" "$(journal_line "$folder" "$(journal_date_now)")" \
     "the real uo.cfg"

@@ -2,8 +2,9 @@
 # Checks of the tools themselves: the choice of Windows lane, that a Wine
 # which cannot start stops every harness with its reason instead of passing
 # for a run of Tidemark, that the committed icon is what its script draws,
-# and that the README names only what is in the tree and every folder and
-# support header that is.
+# that the README names only what is in the tree and every folder, support
+# header and tool that is, the shipped texts, the quick check of the
+# Windows versions table, and the VM tool's mirror.
 set -uo pipefail
 shopt -s extglob
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -82,6 +83,11 @@ for header in support/*.h; do
   grep -q -F "\`$(basename "$header")\`" README.md || unnamed+="$header "
 done
 expect "the README names every support header (not: $unnamed)" test -z "$unnamed"
+untabled=
+for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$'); do
+  grep -q -F "| \`$tool\` |" README.md || untabled+="$tool "
+done
+expect "the README's tools table names every tool (not: $untabled)" test -z "$untabled"
 
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
@@ -92,13 +98,53 @@ expect "unforced: the plan follows the kernel" test "$(tidemark_lane_plan | head
 expect "the lane that runs the program follows the plan" \
   test "$(TIDEMARK_NO_32BIT=1 tidemark_windows_lane)" == win64
 
-# The sample run in the 64-bit lane names it and runs the program.
-output=$(TIDEMARK_NO_32BIT=1 tools/run-sample 2>&1)
+# The sample run in the 64-bit lane names it, runs the program and leaves
+# nothing in the temporary folder.
+mkdir "$scratch/tmp"
+output=$(TMPDIR=$scratch/tmp TIDEMARK_NO_32BIT=1 tools/run-sample 2>&1)
 status=$?
 expect "sample run, forced 64-bit: succeeds" test "$status" -eq 0
 expect "sample run, forced 64-bit: names the lane" contains "$output" \
   "== Running: tidemark.exe (64-bit build: TIDEMARK_NO_32BIT=1"
 expect "sample run, forced 64-bit: the client was started" contains "$output" "uo.exe (the stand-in)"
+# Wine's server keeps a folder there for the prefix, named in the prefix.
+left=$(ls -A "$scratch/tmp" | grep -v -x -F -f build/win64/wineprefix/wineserver)
+expect "sample run: nothing left in the temporary folder ($left)" test -z "$left"
+
+# Every text that ships, in the zip as tools/make-release makes it: CR LF,
+# plain ASCII, at most 76 columns; a licence that breaks all three fails
+# on each. (The program here is the 64-bit build: only the texts count.)
+mkdir -p "$scratch/release/bad"
+tools/make-release build/win64/tidemark.exe x86_64-w64-mingw32-strip "$scratch/release/t.zip" >/dev/null
+output=$(tools/check-release --texts "$scratch/release/t.zip" 2>&1)
+expect "release texts: the shipped ones pass ($output)" test $? -eq 0
+(cd "$scratch/release/bad" && unzip -q ../t.zip &&
+  { tr -d '\r' <LICENSE.txt; printf '%077d \xe9\n' 0; } >LICENSE.new && mv LICENSE.new LICENSE.txt &&
+  zip -q ../bad.zip ./*)
+output=$(tools/check-release --texts "$scratch/release/bad.zip" 2>&1)
+expect "release texts: a licence with LF ends, a long line and a non-ASCII byte fails on each ($output)" test \
+  "$(grep -c 'FAIL: LICENSE.txt: \(Windows line ends\|lines at most 76\|plain ASCII\)' <<<"$output")" -eq 3
+
+# A Windows call of platform/win32/ without its row in
+# tools/windows-versions.txt fails the quick check.
+tools/check-windows-versions >/dev/null
+expect "windows-versions: every call has its row" test $? -eq 0
+grep -v '^kernel32 *CreateFileA ' tools/windows-versions.txt >"$scratch/versions.txt"
+output=$(tools/check-windows-versions "$scratch/versions.txt" 2>&1)
+expect "windows-versions: a missing row fails, named ($output)" contains "$output" "for: CreateFileA"
+
+# The VM tool's mirror is the first "deb" source for bookworm in apt's own
+# configuration, in either form; disabled, source-only and other suites'
+# entries are passed over.
+mkdir -p "$scratch/apt/sources.list.d" && printf 'Dir::Etc "%s/apt";\n' "$scratch" >"$scratch/apt.conf"
+printf '%s\n' '# deb file:/no bookworm main' 'deb-src file:/no bookworm main' \
+  'deb [signed-by=/k.gpg] file:/no bookworm-security main' >"$scratch/apt/sources.list"
+printf '%s\n' 'Types: deb' 'URIs: file:/no' 'Suites: bookworm' 'Enabled: no' '' 'Types: deb' \
+  'URIs: file:/deb822' 'Suites: bookworm-updates bookworm' >"$scratch/apt/sources.list.d/debian.sources"
+mirror() { APT_CONFIG=$scratch/apt.conf tools/win32-lane-in-vm --mirror 2>/dev/null; }
+expect "VM mirror: a deb822 source" test "$(mirror)" == file:/deb822
+echo 'deb [arch=amd64 signed-by=/k.gpg] file:/one-line bookworm main' >>"$scratch/apt/sources.list"
+expect "VM mirror: a one-line source" test "$(mirror)" == file:/one-line
 
 # A loader that is missing, and one that exists but cannot run here (as the
 # 32-bit loader on a kernel without 32-bit support).

@@ -102,9 +102,32 @@ BOOL GetFileInformationByHandle(HANDLE file, platform::BY_HANDLE_FILE_INFORMATIO
   return os::GetFileInformationByHandle(file, information);
 }
 
+// A start is held (suspended) as a handle that numbers its command line,
+// far above any descriptor; it counts as started when let go, as ended
+// when terminated.
+constexpr std::size_t kHeldBase = 0x40000000;
+std::size_t HeldIndex(HANDLE handle) { return reinterpret_cast<std::size_t>(handle) - kHeldBase; }
+BOOL CreateProcessA(const char*, char* commandLine, void*, void*, BOOL, DWORD, void*, const char*,
+                    platform::STARTUPINFOA*, platform::PROCESS_INFORMATION* information) {
+  const auto handle = reinterpret_cast<HANDLE>(kHeldBase + active->Held.size());
+  active->Held.emplace_back(commandLine);
+  *information = {handle, handle, 0, 0};
+  return 1;
+}
+DWORD ResumeThread(HANDLE thread) {
+  active->Started.push_back(active->Held.at(HeldIndex(thread)));
+  return 1;
+}
+BOOL TerminateProcess(HANDLE process, platform::UINT exitCode) {
+  if (process == platform::GetCurrentProcess()) return os::TerminateProcess(process, exitCode);
+  active->Ended.push_back(active->Held.at(HeldIndex(process)));
+  return 1;
+}
+
 // A close that reports a failure has still closed the handle, as a close
 // that reports a late write error does.
 BOOL CloseHandle(HANDLE object) {
+  if (HeldIndex(object) < active->Held.size()) return 1;  // a held start's
   const BOOL closed = os::CloseHandle(object);
   return Fail("CloseHandle", nullptr, active->WriteError()) ? 0 : closed;
 }
@@ -124,11 +147,6 @@ BOOL DeleteFileA(const char* name) {
 platform::LONG RegOpenKeyExA(platform::HKEY, const char*, DWORD, DWORD, platform::HKEY* result) {
   *result = nullptr;
   return static_cast<platform::LONG>(platform::kErrorFileNotFound);
-}
-
-platform::UINT WinExec(const char* commandLine, platform::UINT) {
-  active->Started.emplace_back(commandLine);
-  return 33;  // started
 }
 
 void GetLocalTime(platform::SYSTEMTIME* now) { *now = active->Now; }
@@ -172,7 +190,9 @@ FaultInjector::FaultInjector() : saved_(platform::Calls()) {
   calls.MoveFileExA = &MoveFileExA;
   calls.DeleteFileA = &DeleteFileA;
   calls.RegOpenKeyExA = &RegOpenKeyExA;
-  calls.WinExec = &WinExec;
+  calls.CreateProcessA = &CreateProcessA;
+  calls.ResumeThread = &ResumeThread;
+  calls.TerminateProcess = &TerminateProcess;
   calls.GetLocalTime = &GetLocalTime;
   calls.Sleep = &Sleep;
   calls.CreateMutexA = &CreateMutexA;

@@ -61,9 +61,11 @@ class FaultInjector {
   std::int64_t CallCount = 0;
   std::string FailedCall;
   std::string FailedPath;
-  std::vector<std::string> Started;
-  std::vector<std::string> Boxes;  // "caption: text"
-  std::int64_t Paused = 0;         // milliseconds of pauses asked for, none made
+  std::vector<std::string> Held;     // started suspended, in order
+  std::vector<std::string> Started;  // let go
+  std::vector<std::string> Ended;    // ended before they ran
+  std::vector<std::string> Boxes;    // "caption: text"
+  std::int64_t Paused = 0;           // milliseconds of pauses asked for, none made
 
   // Whether the call about to be made is refused by a hold; its error if so.
   bool Refuses(const char* call, const char* path, platform::DWORD& error);

@@ -124,20 +124,24 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
               "");
 }
 
-// The launch through the call table: WinExec, and the shell behind it for
-// a program that WinExec could not start; for one that needs administrator
-// rights where Tidemark has none, Tidemark itself, elevated. Every file is
-// present; what the system answers is scripted, and what the launch asked
-// of it is recorded.
+// The launch through the call table: CreateProcessA, suspended, let go
+// after the save; the shell behind it for a program that it could not
+// start; for one that needs administrator rights where Tidemark has none,
+// or a client that does where Tidemark's save would go to the VirtualStore,
+// Tidemark itself, elevated. Every file is present; what the system answers
+// is scripted, and what the launch asked of it is recorded.
 namespace scripted_start {
-platform::UINT winExecAnswer = 0;
-platform::DWORD winExecError = 0;
-int elevated = 0;              // the token's answer; -1: it cannot be read
-const char* folder = nullptr;  // the current folder; null: it cannot be read
+platform::DWORD createError = 0;  // what the start answers; 0: started
+platform::DWORD clientError = 0;  // the same for a start of the client
+int elevated = 0;                 // the token's answer; -1: it cannot be read
+platform::DWORD virtualized = 0;  // the token's TokenVirtualizationEnabled
+const char* programFiles = "";    // %ProgramFiles%
+const char* folder = nullptr;     // the current folder; null: it cannot be read
 bool shellLoads = true;
 platform::BOOL shellAnswer = 0;
 platform::DWORD shellError = 0;
 std::string calls;  // in order
+int created = 0;    // handles: process 100 + n, thread 200 + n
 platform::SHELLEXECUTEINFOA given{};
 std::string givenVerb, givenFile, givenParameters, givenDirectory;
 std::string boxes;
@@ -146,12 +150,45 @@ const char* selfDrive = nullptr;  // what its letter stands for; null: a volume
 std::string mprLoaded;            // the path mpr.dll was loaded by
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
+int Number(platform::HANDLE handle) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)) % 100;
+}
 
 platform::DWORD Attributes(const char*) { return platform::kFileAttributeNormal; }
-platform::UINT WinExec(const char* commandLine, platform::UINT show) {
-  calls += "WinExec(" + std::string(commandLine) + "," + std::to_string(show) + ") ";
-  platform::SetLastError(winExecError);
-  return winExecAnswer;
+platform::BOOL CreateProcessA(const char* application, char* commandLine, void*, void*,
+                              platform::BOOL inherit, platform::DWORD flags, void*,
+                              const char* directory, platform::STARTUPINFOA* startup,
+                              platform::PROCESS_INFORMATION* information) {
+  const std::string line = commandLine;
+  calls += "CreateProcessA(" + Text(application) + "," + line + "," + std::to_string(inherit) +
+           "," + std::to_string(flags) + "," + std::to_string(startup->dwFlags) + "," +
+           std::to_string(startup->wShowWindow) + "," + Text(directory) + ") ";
+  const platform::DWORD error =
+      line.find("uo.exe") != std::string::npos ? clientError : createError;
+  if (error != 0 || startup->cb != sizeof *startup) {
+    platform::SetLastError(error);
+    return 0;
+  }
+  ++created;
+  information->hProcess = reinterpret_cast<platform::HANDLE>(std::intptr_t{100 + created});
+  information->hThread = reinterpret_cast<platform::HANDLE>(std::intptr_t{200 + created});
+  return 1;
+}
+platform::DWORD ResumeThread(platform::HANDLE thread) {
+  calls += "ResumeThread(" + std::to_string(Number(thread)) + ") ";
+  return 1;
+}
+platform::BOOL TerminateProcess(platform::HANDLE process, platform::UINT) {
+  calls += "TerminateProcess(" + std::to_string(Number(process)) + ") ";
+  return 1;
+}
+platform::DWORD GetEnvironmentVariableA(const char* name, char* buffer, platform::DWORD size) {
+  const std::string value = std::string(name) == "ProgramFiles" ? programFiles : "";
+  if (value.empty()) return 0;
+  if (value.size() >= size) return static_cast<platform::DWORD>(value.size() + 1);
+  value.copy(buffer, value.size());
+  buffer[value.size()] = '\0';
+  return static_cast<platform::DWORD>(value.size());
 }
 platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access, platform::HANDLE* token) {
   *token = platform::InvalidHandleValue();
@@ -159,12 +196,22 @@ platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access, platfo
 }
 platform::BOOL GetTokenInformation(platform::HANDLE, platform::DWORD kind, void* information,
                                    platform::DWORD length, platform::DWORD*) {
-  if (kind != platform::kTokenElevation || length != sizeof(platform::TOKEN_ELEVATION)) return 0;
+  if (length != sizeof(platform::DWORD)) return 0;
+  if (kind == platform::kTokenVirtualizationEnabled) {
+    *static_cast<platform::DWORD*>(information) = virtualized;
+    return 1;
+  }
+  if (kind != platform::kTokenElevation) return 0;
   static_cast<platform::TOKEN_ELEVATION*>(information)->TokenIsElevated =
       static_cast<platform::DWORD>(elevated);
   return 1;
 }
-platform::BOOL CloseHandle(platform::HANDLE) { return 1; }
+platform::BOOL CloseHandle(platform::HANDLE handle) {
+  if (handle != platform::InvalidHandleValue()) {
+    calls += "CloseHandle(" + std::to_string(Number(handle)) + ") ";
+  }
+  return 1;
+}
 platform::DWORD GetCurrentDirectoryA(platform::DWORD size, char* buffer) {
   if (folder == nullptr) return 0;
   const std::string text = folder;
@@ -231,15 +278,21 @@ int MessageBoxA(platform::HWND, const char* text, const char* caption, platform:
 }
 }  // namespace scripted_start
 
-TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
+TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
   namespace script = scripted_start;
   constexpr platform::DWORD kRights = platform::kErrorElevationRequired;
-  const std::string winExec = "WinExec(\"C:\\Tools\\assist.exe\",5) ";
+  // Suspended (4), show state 5 (STARTF_USESHOWWINDOW, 1), no inherited
+  // handles; the assistant in the folder it inherits, the client in its own.
+  const std::string assistant = R"(CreateProcessA((null),"C:\Tools\assist.exe",0,4,1,5,(null)) )";
+  const std::string client = R"(CreateProcessA((null),"C:\Games\uo.exe",0,4,1,5,C:\Games\) )";
   const std::string shell =
       "LoadLibraryA(shell32.dll) LoadLibraryA(ole32.dll) "
       "LoadLibraryA(ole32.dll) CoInitializeEx(6) ShellExecuteExA "
       "CoUninitialize ";
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
+  const std::string noRights =
+      "Tidemark: " +
+      std::string(LoadMessage(MessageId::RightsNotGiven, "C:\\Tools\\assist.exe").View());
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder; each by
   // what its letter stands for where that is a subst or network letter.
@@ -252,9 +305,10 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
   const std::string program = "C:\\Tools\\assist.exe";
   struct Case {
     const char* label;
-    platform::UINT winExecAnswer;
-    platform::DWORD winExecError;
+    platform::DWORD createError, clientError;
     int elevated;
+    platform::DWORD virtualized;
+    const char* programFiles;
     const char* folder;
     bool shellLoads;
     platform::BOOL shellAnswer;
@@ -266,41 +320,63 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     const char* selfDrive = nullptr;
   };
   const Case cases[] = {
-      {"needs rights, Tidemark has none: Tidemark again, elevated", 11, kRights, 0,
-       "C:\\Program Files (x86)\\Game", true, 1, 0, winExec + shell, "", "runas", self, parameters,
-       "C:\\Program Files (x86)\\Game"},
-      {"the player declines the prompt", 11, kRights, 0, "C:\\Games", true, 0,
-       platform::kErrorCancelled, winExec + shell, "", "runas", self, parameters, "C:\\Games"},
-      {"the elevated start fails", 11, kRights, 0, "C:\\Games", true, 0, 2, winExec + shell,
-       notStarted, "runas", self, parameters, "C:\\Games"},
-      {"no current folder: none given", 11, kRights, 0, nullptr, true, 1, 0, winExec + shell, "",
-       "runas", self, parameters, "(null)"},
+      {"needs rights, Tidemark has none: Tidemark again, elevated", kRights, 0, 0, 1, "",
+       "C:\\Program Files (x86)\\Game", true, 1, 0, assistant + shell, "", "runas", self,
+       parameters, "C:\\Program Files (x86)\\Game"},
+      {"the player declines the prompt", kRights, 0, 0, 1, "", "C:\\Games", true, 0,
+       platform::kErrorCancelled, assistant + shell, "", "runas", self, parameters, "C:\\Games"},
+      {"the elevated start fails: Windows gave no rights", kRights, 0, 0, 1, "", "C:\\Games", true,
+       0, 2, assistant + shell, noRights, "runas", self, parameters, "C:\\Games"},
+      {"no current folder: none given", kRights, 0, 0, 1, "", nullptr, true, 1, 0,
+       assistant + shell, "", "runas", self, parameters, "(null)"},
       // The elevated session lacks this one's subst and mapped letters.
-      {"a subst folder: by the folder it stands for", 11, kRights, 0, "S:\\Game", true, 1, 0,
-       winExec + shell, "", "runas", "C:\\Tidemark" + self.substr(2), parameters,
+      {"a subst folder: by the folder it stands for", kRights, 0, 0, 1, "", "S:\\Game", true, 1, 0,
+       assistant + shell, "", "runas", "C:\\Tidemark" + self.substr(2), parameters,
        "C:\\Games\\Client\\Game", "\\??\\C:\\Tidemark"},
-      {"a mapped drive: by its network path", 11, kRights, 0, "M:\\Game", true, 1, 0,
-       winExec + asked("M:") + shell, "", "runas", self, parameters, "\\\\server\\games\\Game"},
-      {"a mapped drive whose path is unknown: one box, naming it", 11, kRights, 0, "N:\\Game", true,
-       1, 0, winExec + asked("N:"),
+      {"a mapped drive: by its network path", kRights, 0, 0, 1, "", "M:\\Game", true, 1, 0,
+       assistant + asked("M:") + shell, "", "runas", self, parameters, "\\\\server\\games\\Game"},
+      {"a mapped drive whose path is unknown: one box, naming it", kRights, 0, 0, 1, "", "N:\\Game",
+       true, 1, 0, assistant + asked("N:"),
        "Tidemark: " + std::string(LoadMessage(MessageId::ElevatedCopyLacksDrive, "N:").View()), "",
        "", "", ""},
       // Never a loop: an elevated copy starts the program, never itself.
-      {"needs rights, Tidemark elevated: the program, by the shell", 11, kRights, 1, "C:\\Games",
-       true, 1, 0, winExec + shell, "", "(null)", program, "(null)", "(null)"},
-      {"elevation unknown: the program, by the shell", 11, kRights, -1, "C:\\Games", true, 1, 0,
-       winExec + shell, "", "(null)", program, "(null)", "(null)"},
-      {"the shell fails too", 11, 11, 0, "C:\\Games", true, 0, 193, winExec + shell, notStarted,
-       "(null)", program, "(null)", "(null)"},
-      {"shell32 cannot be loaded", 11, kRights, 1, "C:\\Games", false, 1, 0,
-       winExec + "LoadLibraryA(shell32.dll) ", notStarted, "", "", "", ""},
-      {"WinExec starts it", 33, 0, 0, "C:\\Games", true, 1, 0, winExec, "", "", "", "", ""},
+      {"needs rights, Tidemark elevated: the program, by the shell", kRights, 0, 1, 0, "",
+       "C:\\Games", true, 1, 0, assistant + shell, "", "(null)", program, "(null)", "(null)"},
+      {"elevation unknown: the program, by the shell", kRights, 0, -1, 0, "", "C:\\Games", true, 1,
+       0, assistant + shell, "", "(null)", program, "(null)", "(null)"},
+      {"the shell fails too", 193, 0, 0, 1, "", "C:\\Games", true, 0, 193, assistant + shell,
+       notStarted, "(null)", program, "(null)", "(null)"},
+      {"shell32 cannot be loaded", kRights, 0, 1, 0, "", "C:\\Games", false, 1, 0,
+       assistant + "LoadLibraryA(shell32.dll) ", notStarted, "", "", "", ""},
+      {"started, let go, every handle closed", 0, 0, 0, 1, "", "C:\\Games", true, 1, 0,
+       assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "", "", "", "", ""},
+      // The save would go to the VirtualStore: the client is asked too,
+      // and ended at once; where it needs rights, so is the assistant.
+      {"the client needs rights: the assistant ended, Tidemark again", 0, kRights, 0, 1,
+       "C:\\GAMES", "C:\\Games", true, 1, 0,
+       assistant + client + "TerminateProcess(1) CloseHandle(1) CloseHandle(1) " + shell, "",
+       "runas", self, parameters, "C:\\Games"},
+      {"the client needs none: ended, the assistant let go", 0, 0, 0, 1, "C:\\Games\\", "C:\\Games",
+       true, 1, 0,
+       assistant + client + "TerminateProcess(2) CloseHandle(2) CloseHandle(2) " +
+           "ResumeThread(1) CloseHandle(1) CloseHandle(1) ",
+       "", "", "", "", ""},
+      // Nobody else pays for the question.
+      {"writes not virtualized: the client is not asked", 0, kRights, 0, 0, "C:\\Games",
+       "C:\\Games", true, 1, 0, assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "",
+       "", "", "", ""},
+      {"not in a virtualized folder: the client is not asked", 0, kRights, 0, 1, "C:\\Game",
+       "C:\\Games", true, 1, 0, assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "",
+       "", "", "", ""},
   };
   for (const Case& c : cases) {
     const platform::CallTable saved = platform::Calls();
     platform::CallTable& table = platform::Calls();
     table.GetFileAttributesA = &script::Attributes;
-    table.WinExec = &script::WinExec;
+    table.CreateProcessA = &script::CreateProcessA;
+    table.ResumeThread = &script::ResumeThread;
+    table.TerminateProcess = &script::TerminateProcess;
+    table.GetEnvironmentVariableA = &script::GetEnvironmentVariableA;
     table.OpenProcessToken = &script::OpenProcessToken;
     table.GetTokenInformation = &script::GetTokenInformation;
     table.CloseHandle = &script::CloseHandle;
@@ -311,17 +387,29 @@ TEST(LaunchTarget, AProgramThatWinExecCannotStartIsStartedThroughTheShell) {
     table.QueryDosDeviceA = &script::QueryDosDeviceA;
     table.GetDriveTypeA = &script::GetDriveTypeA;
     script::selfDrive = c.selfDrive;
-    script::winExecAnswer = c.winExecAnswer;
-    script::winExecError = c.winExecError;
+    script::createError = c.createError;
+    script::clientError = c.clientError;
     script::elevated = c.elevated;
+    script::virtualized = c.virtualized;
+    script::programFiles = c.programFiles;
     script::folder = c.folder;
     script::shellLoads = c.shellLoads;
     script::shellAnswer = c.shellAnswer;
     script::shellError = c.shellError;
     script::calls.clear();
+    script::created = 0;
     script::boxes.clear();
     script::given = {};
-    SelectLaunchTarget("C:\\Games\\", program.c_str());
+    {
+      // The launch sequence's order, without the save between.
+      PreparedLaunch launch(ChooseLaunchTarget("C:\\Games\\", program.c_str()));
+      launch.LearnNeeds();
+      if (launch.NeedsRights()) {
+        launch.RestartElevated();
+      } else {
+        launch.Start();
+      }
+    }
     platform::Calls() = saved;
     EXPECT_EQ(script::calls, c.calls) << c.label;
     EXPECT_EQ(script::boxes, c.boxes) << c.label;

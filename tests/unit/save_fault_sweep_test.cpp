@@ -105,6 +105,7 @@ void CheckRun(const Outcome& outcome, const FaultInjector& injector, const std::
   if (outcome.ExitCode == 3) {
     EXPECT_TRUE(isOld) << "a failed save changed uo.cfg";
     EXPECT_TRUE(injector.Started.empty()) << "a program was started after a failed save";
+    EXPECT_EQ(injector.Ended, injector.Held) << "a held program was not ended";
     return;
   }
   ASSERT_EQ(outcome.ExitCode, 0);
@@ -223,10 +224,10 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
 // Another program holds uo.cfg or the new file for a while (a scanner, a
 // backup or sync client), and copies without the turn: a hold that passes
 // is waited out with growing pauses, one that lasts ends the run after about
-// 2 s of them with nothing lost, "access denied" on a rename or removal
-// only about 0.1 s unless the files may be removed (then it is another
-// program's open handle, and waited out in full), and a refusal that will
-// not pass is not waited for at all. The pauses are counted, not made.
+// 2 s of them with nothing lost, or where uo.cfg itself is free, with uo.cfg
+// rewritten in place; a rule (an open for deleting refused as "access
+// denied", a removal refused while the name answers) is not waited for at
+// all. The pauses are counted, not made.
 TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   constexpr DWORD kSharing = platform::kErrorSharingViolation;
   constexpr DWORD kLock = platform::kErrorLockViolation;
@@ -255,23 +256,36 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        2011,
        false},
       {"replace denied 4 times", {"MoveFileExA", "uo.cfg", kDenied, 4}, false, 0, 0, 15, false},
+      // The new file held for good (a scanner that keeps it): uo.cfg is
+      // free, so it is rewritten in place, and the new file removed.
       {"replace in use for good",
        {"MoveFileExA", "uo.cfg", kSharing, kLasts},
        false,
        0,
-       3,
+       0,
        2011,
        false},
-      // Denied for good, and no other program has either file open: a
-      // folder that lets files be made but not renamed over others or
-      // removed; waited out only briefly, rewritten in place.
+      // Denied for good while this process may replace uo.cfg: another
+      // program's handle (one for its attributes only joins no sharing
+      // check) that outlasts the wait; uo.cfg is then rewritten in place.
       {"replace denied for good",
        {"MoveFileExA", "uo.cfg", kDenied, kLasts},
        false,
        0,
        0,
-       31,
+       2011,
        false},
+      // Denied, and an open of uo.cfg for deleting is denied too: a rule
+      // (a folder that lets files be made but not renamed over others);
+      // rewritten in place at once.
+      {"replace denied by a rule",
+       {"MoveFileExA", "uo.cfg", kDenied, kLasts},
+       false,
+       0,
+       0,
+       0,
+       false,
+       {"CreateFileA", "uo.cfg", kDenied, 1, kOwnOpens}},
       // Denied while another program has uo.cfg open (what Windows answers
       // a rename over an open file): waited out in full, as "in use" is,
       // until it lets go. The load's and the save's own opens go through.
@@ -283,11 +297,18 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
        127,
        false,
        {"CreateFileA", "uo.cfg", kSharing, kLasts, kOwnOpens}},
-      {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 31, true},
+      {"leftover denied for good", {"DeleteFileA", tmp, kDenied, kLasts}, true, 0, 0, 0, true},
       {"leftover in use twice", {"DeleteFileA", tmp, kSharing, 2}, true, 0, 0, 3, false},
-      // A file being removed is refused with "access denied" while its
-      // name is still there.
-      {"leftover being removed", {"CreateFileA", tmp, kDenied, 2}, true, 0, 0, 3, false},
+      // A file being removed is refused with "access denied", to opens and
+      // to attribute queries alike, while its name is still listed.
+      {"leftover being removed",
+       {"CreateFileA", tmp, kDenied, 2},
+       true,
+       0,
+       0,
+       3,
+       false,
+       {"GetFileAttributesA", tmp, kDenied, 2}},
       // No such name: the folder refuses new files, which does not pass.
       {"folder refuses new files", {"CreateFileA", tmp, kDenied, kLasts}, false, 0, 0, 0, false},
       // Another copy hangs with the turn: the leftover may be its own new

@@ -1,0 +1,29 @@
+// Whether Windows would send what Tidemark writes to a file to the player's
+// VirtualStore instead: Tidemark runs without administrator rights, its
+// token's writes are virtualized, and the file lies in a folder that
+// Windows virtualizes. Only then can a program started with rights read
+// another uo.cfg than the one Tidemark saves, so only then is the client's
+// need for rights asked about.
+#pragma once
+
+#include "support/text_value.h"
+
+namespace tidemark {
+
+bool WritesAreRedirected(const TextValue& path);
+
+// Whether `path` lies in a folder that Windows virtualizes. Those are
+// %ProgramFiles%, %windir% and %windir%\system32 ("User Account Control:
+// Virtualize file and registry write failures to per-user locations",
+// learn.microsoft.com/previous-versions/windows/it-pro/
+// windows-server-2008-R2-and-2008/jj852189(v=ws.10)). They are read from
+// the environment: for a 32-bit program on 64-bit Windows ProgramFiles
+// names "Program Files (x86)" and ProgramW6432 the other one ("WOW64
+// Implementation Details", learn.microsoft.com/windows/win32/winprog64/
+// wow64-implementation-details). That page says ProgramW6432 came with
+// Windows 7: on 64-bit Vista a client under the 64-bit Program Files is not
+// recognized, and its need for rights is not asked. Nor is a path given by
+// its short form, a subst letter or a mapped drive.
+bool InVirtualizedFolder(const TextValue& path);
+
+}  // namespace tidemark
