@@ -250,7 +250,6 @@ BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
 BOOL os::GetTokenInformation(HANDLE, DWORD informationClass, void* information, DWORD length,
                              DWORD* returnLength) {
   constexpr DWORD kErrorInvalidParameter = 87;
-  constexpr DWORD kErrorInsufficientBuffer = 122;
   // Both classes answer a DWORD.
   if (returnLength != nullptr) *returnLength = sizeof(DWORD);
   if (informationClass != kTokenElevation && informationClass != kTokenVirtualizationEnabled) {
