@@ -14,7 +14,10 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // The network share a mapped letter stands for ("\\server\share"), by
 // mpr.dll's WNetGetConnectionA, loaded here only (a run that never restarts
 // itself loads it not) and from the system's folder: it is no KnownDLL, and
-// by its plain name it would be looked for in the program's folder first.
+// by its plain name it would be looked for in the program's folder first
+// ("Dynamic-Link Library Search Order"). For a 32-bit program on 64-bit
+// Windows the system folder leads to SysWOW64's 32-bit copy ("File System
+// Redirector").
 // Empty where the letter is no network drive (GetDriveTypeA's DRIVE_REMOTE,
 // or WNetGetConnection's ERROR_NOT_CONNECTED, "not a redirected device";
 // or no mpr.dll to ask);

@@ -63,12 +63,16 @@ std::optional<FolderIdentity> IdentityOf(const TextValue& folder) {
 }
 
 // Who may use the turn: synchronize and modify-state rights (0x00100001)
-// for every signed-in account ("AU"), and a medium label ("ME", no write
-// up), the lowest integrity a copy runs at: "Mandatory Integrity Control"
-// (learn.microsoft.com/windows/win32/secauthz) says standard users run at
-// medium and elevated ones at high, and that what a process makes gets its
-// level, so a mutex an elevated copy made would otherwise be labelled high.
-// The text form: "Security Descriptor String Format" and "ACE Strings".
+// for every signed-in account ("AU"): this list decides who may wait.
+// And a medium label ("ME", no write up), the lowest integrity a copy runs
+// at: "Mandatory Integrity Control" (learn.microsoft.com/windows/win32/
+// secauthz) says standard users run at medium and elevated ones at high,
+// and that what a process makes gets its level. No write up refuses only
+// write rights, which the turn never asks for (SYNCHRONIZE is none), so
+// the label refuses no copy; it keeps the mutex the same whichever copy
+// made it. The text form: "Security Descriptor String Format", "ACE
+// Strings". Windows XP knows no label: there the text is refused, and the
+// mutex gets the default security.
 constexpr char kTurnSecurity[] = "D:(A;;0x00100001;;;AU)S:(ML;;NW;;;ME)";
 
 // The mutex of the turn, made or, where another copy made it, opened.
@@ -78,7 +82,8 @@ constexpr char kTurnSecurity[] = "D:(A;;0x00100001;;;AU)S:(ML;;NW;;;ME)";
 // (CreateMutexW's page). The wait needs SYNCHRONIZE; ReleaseMutex needs no
 // right of the handle, only ownership (Wine's kernel32 sync.c test_mutex:
 // a handle opened with any one right that opens it releases the mutex).
-// Wine differs: it gives a process of the same token the existing mutex
+// Wine differs (seen under Wine 8.0; none of its conformance tests says
+// so): it gives a process of the same token the existing mutex
 // (ERROR_ALREADY_EXISTS) where Windows refuses it, so there the open is
 // never needed.
 platform::HANDLE MutexOfTurn(const std::string& name) {

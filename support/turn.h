@@ -25,7 +25,10 @@
 // may start the one client folder's copies at once, and copies in two
 // sessions would use the one temporary name of one uo.cfg just as two in
 // one session would. The turn's name comes from the folder's identity,
-// which is the same in every session.
+// which is the same in every session. Any program of any account may make
+// or hold that name first ("Kernel object namespaces": a mutex needs no
+// privilege there); a copy then waits at most its longest wait, or goes on
+// without the turn, as when another copy hangs.
 #pragma once
 
 #include <string>
