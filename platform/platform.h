@@ -198,7 +198,8 @@ inline constexpr DWORD kFileShareDelete = 0x4;
 // The right to remove or rename the file: asked for alone, it tells whether
 // this process may replace a file at all, whatever other programs hold.
 inline constexpr DWORD kDelete = 0x00010000;
-// The file waits to be deleted once this handle is closed (needs kDelete).
+// The file waits to be deleted once this handle is closed; CreateFile adds
+// kDelete to the access asked for.
 inline constexpr DWORD kFileFlagDeleteOnClose = 0x04000000;
 // Only the attributes, for a handle opened to ask who a file or folder is.
 inline constexpr DWORD kFileReadAttributes = 0x80;
@@ -373,16 +374,22 @@ BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesA(const char* fileName);
 BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
 // Files. The POSIX stand-in applies Windows' sharing rule (each handle's
-// access against the others' share modes, deleting included) across
-// processes, keeps a file removed while open waiting to be deleted until its
-// last handle goes (refused to every open and attribute query, still
-// listed), treats a file without write permission bits as
-// read-only (refused for writing and replacing, also to root), replaces a
-// file keeping its mode and owner (a symbolic link is replaced itself, as on
-// Windows), and reports a symbolic link as a reparse point. SetEndOfFile reserves the room when it
-// grows a file, as Windows does. A folder opens only with kFileFlagBackupSemantics, for reading,
-// and its GetFileInformationByHandle answers from stat, as for a file: the device as the volume's
-// serial number and the inode as the file index.
+// access against the others' share modes, deleting included, a folder's
+// handles too) across processes, keeps a file removed while open waiting to
+// be deleted until its last handle goes or its last holder is killed
+// (refused to every open and attribute query, still listed), treats a file
+// without write permission bits as read-only (refused for writing and
+// replacing, also to root), replaces a file keeping its mode and owner (a
+// symbolic link is replaced itself, as on Windows), and reports a symbolic
+// link as a reparse point. SetEndOfFile reserves the room when it grows a
+// file, as Windows does. A folder opens only with kFileFlagBackupSemantics,
+// for reading, and its GetFileInformationByHandle answers from stat, as for a
+// file: the device as the volume's serial number and the inode as the file
+// index. Its DeleteFileA keeps the name of a file still open until the last
+// handle goes, as Windows did before Windows 10 1903 and still does off NTFS;
+// NTFS there deletes with POSIX semantics and the name goes at once
+// (delete-on-close keeps the older way). Its sharing check and marking are
+// two steps: two opens at one moment may both pass where Windows refuses one.
 HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);

@@ -45,7 +45,9 @@ bool IsGone(platform::DWORD error) {
 // Whether the name is still listed while asking for its attributes is
 // refused as "access denied": how Windows shows a file waiting to be
 // deleted (removed while another program still has it open). It goes when
-// that program lets go.
+// that program lets go. On NTFS under Windows 10 1903 and later, DeleteFile
+// removes the name at once (POSIX semantics) and only a delete-on-close
+// handle leaves it waiting; a name already gone lets CREATE_NEW succeed.
 bool BeingRemoved(const TextValue& path) {
   if (platform::GetFileAttributesA(path.Bytes()) != platform::kInvalidFileAttributes ||
       platform::GetLastError() != platform::kErrorAccessDenied) {
@@ -77,9 +79,11 @@ bool Remove(const TextValue& path, bool once = false) {
 }
 
 // Whether this process may replace the file at all, whatever other programs
-// hold: an open for deleting alone, sharing everything, joins no sharing
-// check of theirs, so it is refused as "access denied" only by a rule of the
-// folder or the file (or by a file being removed, which passes).
+// hold: an open for deleting alone, sharing everything, is refused as
+// "access denied" only by a rule of the folder or the file (or by a file
+// being removed, which passes). DELETE access is one of the bits the sharing
+// check weighs, so a handle that does not share deleting refuses it as "in
+// use": a hold, as it should count.
 bool MayReplace(const TextValue& path) {
   const platform::HANDLE handle = platform::CreateFileA(
       path.Bytes(), platform::kDelete,
@@ -365,10 +369,19 @@ bool RecoverCutReplace(const TextValue& path) {
       leftover.Bytes(), platform::kGenericRead, platform::kFileShareRead, nullptr,
       platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
   if (file == platform::InvalidHandleValue()) return false;
+  // Whole: its first byte, written last, is set, and it ends as every save
+  // does, its last line with CR LF. On FAT32, which keeps no valid-data
+  // length, a cut during the first writing can leave the size on the disk
+  // before the data, and stale bytes where the first one should be zero.
   char first = '\0';
+  char end[2] = {};
   platform::DWORD read = 0;
-  const bool whole =
-      platform::ReadFile(file, &first, 1, &read, nullptr) != 0 && read == 1 && first != '\0';
+  platform::DWORD readEnd = 0;
+  const bool whole = platform::ReadFile(file, &first, 1, &read, nullptr) != 0 && read == 1 &&
+                     first != '\0' &&
+                     platform::SetFilePointerEx(file, -2, nullptr, platform::kFileEnd) != 0 &&
+                     platform::ReadFile(file, end, 2, &readEnd, nullptr) != 0 && readEnd == 2 &&
+                     end[0] == '\r' && end[1] == '\n';
   platform::CloseHandle(file);
   // Never over a file: one that has appeared meanwhile is kept.
   return whole && platform::MoveFileExA(leftover.Bytes(), path.Bytes(),

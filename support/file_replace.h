@@ -41,8 +41,9 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
 // Where `path` is missing because a replace was cut between its two steps
 // (FAT32 and exFAT remove the old name, then rename the new file), puts the
 // whole new file that the cut save left in its place, by a rename that
-// never overwrites. A new file is whole when its first byte is not zero:
-// that byte is written last. Only with the turn at `path` held (TTurn).
+// never overwrites. A new file is whole when its first byte is not zero
+// (that byte is written last) and it ends with CR LF, as every save does.
+// Only with the turn at `path` held (TTurn).
 // True when `path` is there now.
 bool RecoverCutReplace(const TextValue& path);
 

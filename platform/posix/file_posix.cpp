@@ -2,14 +2,24 @@
 // descriptor. Windows' sharing rule (each handle's access against every
 // other handle's share mode, for reading, writing and deleting) holds
 // across processes through open-file-description locks on marker bytes far
-// past any file's end: each handle holds a shared lock on "open", on each
-// kind of access it has and on each kind it does not share, until it is
-// closed. A file waiting to be deleted (a removal while other handles are
-// open, or a closed delete-on-close handle) carries the sticky bit, which
-// means nothing else on a Linux file, and goes with its last handle. A file
-// without write permission bits is what Windows calls read-only: it is
-// refused for writing, replacing and deleting, also to root, as Windows
-// refuses it to an administrator.
+// past any file's end: each handle, a folder's as well, holds a shared lock
+// on "open", on each kind of access it has and on each kind it does not
+// share, until it is closed. The check and the marking are two steps, not
+// one: two opens made at the same moment in two processes may both pass
+// where Windows would refuse the second. A file waiting to be deleted (a
+// removal while other handles are open, or a closed delete-on-close handle)
+// carries the sticky bit, which means nothing else on a Linux file, and goes
+// with its last handle; where that handle's process was killed, the next
+// call that names it finds no holder left (the locks went with the
+// process) and removes it, as Windows' closing of a dead process's handles
+// does. A file without write permission bits is what Windows calls
+// read-only: it is refused for writing, replacing and being deleted on close,
+// also to root, as Windows refuses it to an administrator; an open for
+// DELETE access alone is granted, as on Windows, where only marking the file
+// for deletion fails (Wine ntdll tests file.c
+// test_file_disposition_information: STATUS_CANNOT_DELETE). DeleteFileA keeps the older Windows
+// behaviour (the name stays until the last handle goes) that delete-on-close still has; NTFS on
+// Windows 10 1903 and later removes the name at once.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +43,8 @@ namespace {
 constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorNotSameDevice = 17;
 constexpr DWORD kErrorInvalidParameter = 87;
+constexpr DWORD kGenericExecute = 0x20000000u;
+constexpr DWORD kGenericAll = 0x10000000u;
 
 HANDLE HandleOf(int descriptor) {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
@@ -56,7 +68,9 @@ constexpr off_t kMarkers = off_t{1} << 62;
 constexpr off_t kOpenMarker = 0;
 constexpr off_t kAccessMarker = 1;   // + kind: this handle reads, writes, deletes
 constexpr off_t kRefusalMarker = 4;  // + kind: it does not share that
-constexpr DWORD kAccessOf[] = {kGenericRead | 0x1 | 0x20, kGenericWrite | 0x2 | 0x4, kDelete};
+// GENERIC_EXECUTE holds FILE_EXECUTE, which counts as reading; GENERIC_ALL holds all three.
+constexpr DWORD kAccessOf[] = {kGenericRead | kGenericExecute | kGenericAll | 0x1 | 0x20,
+                               kGenericWrite | kGenericAll | 0x2 | 0x4, kDelete | kGenericAll};
 constexpr DWORD kShareOf[] = {kFileShareRead, kFileShareWrite, kFileShareDelete};
 
 // Whether a handle other than `descriptor`'s holds the marker.
@@ -114,19 +128,14 @@ bool DeletePending(const struct stat& status) {
   return S_ISREG(status.st_mode) && (status.st_mode & S_ISVTX) != 0;
 }
 
-bool DeletePending(const std::string& path) {
-  struct stat status {};
-  return stat(path.c_str(), &status) == 0 && DeletePending(status);
-}
-
 // Whether this process may remove the file, as DELETE access asks: the
 // folder lets it (write access, and where the folder is sticky, the file
-// or the folder is its own), and the file is not read-only.
+// or the folder is its own). A read-only file is granted DELETE access too.
 bool MayRemove(const std::string& path, const std::string& real) {
   struct stat file {};
   struct stat folder {};
   const std::string parent = path.substr(0, path.find_last_of('/') + 1);
-  if (posix::RemovalRefused(real) || stat(path.c_str(), &file) != 0 || HasNoWriteBits(file) ||
+  if (posix::RemovalRefused(real) || stat(path.c_str(), &file) != 0 ||
       stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
       access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) != 0) {
     return false;
@@ -150,12 +159,26 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+bool posix::WaitsToBeDeleted(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0 || !DeletePending(status)) return false;
+  const int probe = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (probe < 0) return true;
+  const bool held = Marked(probe, kOpenMarker);
+  if (!held) unlink(path.c_str());
+  close(probe);
+  return held;
+}
+
 HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*,
                        DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
-  const bool reads = (desiredAccess & kGenericRead) != 0;
-  const bool writes = (desiredAccess & kGenericWrite) != 0;
-  const bool deletes = (desiredAccess & kDelete) != 0;
   const bool deleteOnClose = (flagsAndAttributes & kFileFlagDeleteOnClose) != 0;
+  // Delete-on-close asks for DELETE access itself, as CreateFile does (Wine
+  // kernel32 tests file.c test_file_sharing: a reader's delete-on-close open is granted).
+  const DWORD access = desiredAccess | (deleteOnClose ? kDelete : 0);
+  const bool reads = (access & (kGenericRead | kGenericAll)) != 0;
+  const bool writes = (access & (kGenericWrite | kGenericAll)) != 0;
+  const bool deletes = (access & (kDelete | kGenericAll)) != 0;
   DWORD error = 0;
   const auto real = posix::HostPathOf(fileName, false, error);
   const auto path = real ? std::optional<std::string>(posix::Virtualized(
@@ -165,10 +188,6 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
                          : std::nullopt;
   if (!path) {
     SetLastError(error);
-    return InvalidHandleValue();
-  }
-  if (deleteOnClose && !deletes) {
-    SetLastError(kErrorInvalidParameter);
     return InvalidHandleValue();
   }
   // The locks that carry the sharing rule need a readable descriptor.
@@ -186,17 +205,18 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
       SetLastError(kErrorInvalidParameter);
       return InvalidHandleValue();
   }
+  // A file waiting to be deleted refuses every open, also one that would make it anew.
+  if (posix::WaitsToBeDeleted(*path)) {
+    SetLastError(kErrorAccessDenied);
+    return InvalidHandleValue();
+  }
   struct stat status {};
   if (stat(path->c_str(), &status) == 0) {
-    // A file waiting to be deleted refuses every open, also one that would make it anew.
-    if (DeletePending(status)) {
-      SetLastError(kErrorAccessDenied);
-      return InvalidHandleValue();
-    }
     // A folder opens, as on Windows, only with backup semantics and only to be asked about.
     const bool folderOpens = (flagsAndAttributes & kFileFlagBackupSemantics) != 0 && !writes &&
                              creationDisposition == kOpenExisting;
-    if ((S_ISDIR(status.st_mode) && !folderOpens) || (writes && HasNoWriteBits(status))) {
+    if ((S_ISDIR(status.st_mode) && !folderOpens) ||
+        ((writes || deleteOnClose) && HasNoWriteBits(status))) {
       SetLastError(creationDisposition == kCreateNew ? kErrorFileExists : kErrorAccessDenied);
       return InvalidHandleValue();
     }
@@ -219,7 +239,7 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
     SetLastError(errno == EEXIST ? kErrorFileExists : posix::Win32ErrorOf(errno));
     return InvalidHandleValue();
   }
-  if (!S_ISDIR(status.st_mode) && !JoinSharing(descriptor, desiredAccess, shareMode)) {
+  if (!JoinSharing(descriptor, access, shareMode)) {
     close(descriptor);
     SetLastError(kErrorSharingViolation);
     return InvalidHandleValue();
@@ -360,7 +380,7 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
   }
   // The source is opened to be deleted, sharing everything: a handle on it
   // that does not share deleting refuses the rename.
-  if (DeletePending(*source)) {
+  if (posix::WaitsToBeDeleted(*source)) {
     SetLastError(kErrorAccessDenied);
     return 0;
   }
@@ -368,6 +388,7 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
     SetLastError(kErrorSharingViolation);
     return 0;
   }
+  const bool targetPending = posix::WaitsToBeDeleted(*target);
   struct stat link {};
   if (lstat(target->c_str(), &link) == 0) {
     if ((flags & kMoveFileReplaceExisting) == 0) {
@@ -383,7 +404,7 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
       }
       // Windows refuses to rename over a file that is open, whatever its
       // share mode, or waiting to be deleted, with "access denied".
-      if (DeletePending(replaced) || OthersOnRemoval(*target) != 0) {
+      if (targetPending || OthersOnRemoval(*target) != 0) {
         SetLastError(kErrorAccessDenied);
         return 0;
       }
@@ -425,8 +446,8 @@ BOOL os::DeleteFileA(const char* fileName) {
   }
   const std::string path = posix::Virtualized(*real, posix::Reach::Read);
   struct stat status {};
-  if (stat(path.c_str(), &status) == 0 &&
-      (S_ISDIR(status.st_mode) || HasNoWriteBits(status) || DeletePending(status))) {
+  if (posix::WaitsToBeDeleted(path) ||
+      (stat(path.c_str(), &status) == 0 && (S_ISDIR(status.st_mode) || HasNoWriteBits(status)))) {
     SetLastError(kErrorAccessDenied);
     return 0;
   }

@@ -24,6 +24,11 @@ std::string WindowsPathOf(const std::string& hostPath);
 // read-only when nobody may write it.
 DWORD AttributesOf(const struct stat& status);
 
+// Whether the file waits to be deleted (removed while open). One whose
+// holders are all gone, their processes killed, is removed now: on Windows
+// a process's exit closes its handles and the name goes with the last one.
+bool WaitsToBeDeleted(const std::string& path);
+
 // The Win32 error code that Windows reports for the same failure.
 DWORD Win32ErrorOf(int posixError);
 

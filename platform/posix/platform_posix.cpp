@@ -233,6 +233,8 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
 
   struct stat status {};
   if (name.find_first_of("*?") == std::string::npos) {
+    // Still listed while it waits to be deleted, unless its holders are all gone.
+    posix::WaitsToBeDeleted(*path);
     if (stat(path->c_str(), &status) != 0) {
       lastError = posix::Win32ErrorOf(errno);
       return InvalidHandleValue();
@@ -296,15 +298,14 @@ DWORD os::GetFileAttributesA(const char* fileName) {
     lastError = error;
     return kInvalidFileAttributes;
   }
+  // A file waiting to be deleted refuses to be asked about, as on Windows.
+  if (posix::WaitsToBeDeleted(*path)) {
+    lastError = kErrorAccessDenied;
+    return kInvalidFileAttributes;
+  }
   struct stat status {};
   if (stat(path->c_str(), &status) != 0) {
     lastError = posix::Win32ErrorOf(errno);
-    return kInvalidFileAttributes;
-  }
-  // A file waiting to be deleted (the stand-in marks it with the sticky bit)
-  // refuses to be asked about, as on Windows.
-  if (S_ISREG(status.st_mode) && (status.st_mode & S_ISVTX) != 0) {
-    lastError = kErrorAccessDenied;
     return kInvalidFileAttributes;
   }
   // Windows answers for a symbolic link itself: a reparse point.

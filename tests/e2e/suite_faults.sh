@@ -179,8 +179,9 @@ done
 # then rename the new file): no uo.cfg and a whole new file, which becomes
 # uo.cfg and is updated, every setting kept; a new file that need not be
 # whole (its first byte, written last, is still zero: a run killed while
-# writing it) is left alone, and no uo.cfg is made -----------------------------
-for leftover in whole partial; do
+# writing it) is left alone, and no uo.cfg is made; so is one whose first
+# byte is set but which does not end as a save does (stale bytes on FAT32) ----
+for leftover in whole partial stale; do
   E2E_CASE="fault: no uo.cfg, a $leftover new file"
   program=$(new_client "cut-$leftover")
   folder=$(dirname "$program")
@@ -188,8 +189,10 @@ for leftover in whole partial; do
   place_recorder "$folder/uo.exe"
   if [ "$leftover" == whole ]; then
     printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\nSound=off\r\n' >"$folder/uo.cfg.tidemark-save.tmp"
-  else
+  elif [ "$leftover" == partial ]; then
     printf '\0indowMode=on\r\nJournalSaveFile=C:\\Old\\Jour' >"$folder/uo.cfg.tidemark-save.tmp"
+  else
+    printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Jour' >"$folder/uo.cfg.tidemark-save.tmp"
   fi
   cp "$folder/uo.cfg.tidemark-save.tmp" "$E2E_ROOT/cut-$leftover.before"
   run_program "$program"
