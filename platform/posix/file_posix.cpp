@@ -73,22 +73,24 @@ constexpr DWORD kAccessOf[] = {kGenericRead | kGenericExecute | kGenericAll | 0x
                                kGenericWrite | kGenericAll | 0x2 | 0x4, kDelete | kGenericAll};
 constexpr DWORD kShareOf[] = {kFileShareRead, kFileShareWrite, kFileShareDelete};
 
+// A lock of the given type on one marker byte.
+struct flock MarkerLock(short type, off_t marker) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = kMarkers + marker;
+  lock.l_len = 1;
+  return lock;
+}
+
 // Whether a handle other than `descriptor`'s holds the marker.
 bool Marked(int descriptor, off_t marker) {
-  struct flock probe {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  probe.l_start = kMarkers + marker;
-  probe.l_len = 1;
+  struct flock probe = MarkerLock(F_WRLCK, marker);
   return fcntl(descriptor, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 void Mark(int descriptor, off_t marker) {
-  struct flock lock {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kMarkers + marker;
-  lock.l_len = 1;
+  struct flock lock = MarkerLock(F_RDLCK, marker);
   fcntl(descriptor, F_OFD_SETLK, &lock);
 }
 
