@@ -149,8 +149,9 @@ for hold in passing lasting; do
   [ "$hold" == passing ] && hold_ms=500
   (cd "$folder" && run_helper "$E2E_HOLD_FILE" uo.cfg.tidemark-save.tmp "../$marker" "$hold_ms" new) &
   holder=$!
-  # The scanner is watching before the program starts (Wine starts slowly).
-  if on_wine; then sleep 3; else sleep 0.3; fi
+  # The scanner is watching before the program starts (Wine starts slowly,
+  # the more so on a loaded machine).
+  for _ in $(seq 1 600); do [ -e "$E2E_ROOT/$marker.watching" ] && break; sleep 0.1; done
   run_program "$program"
   if [ -e "$E2E_ROOT/$marker" ]; then pass; else fail "the scanner never held the new file"; fi
   tmp_left=no
@@ -158,7 +159,7 @@ for hold in passing lasting; do
   pkill -f "hold_file.* ../$marker" 2>/dev/null
   kill "$holder" 2>/dev/null
   wait "$holder" 2>/dev/null
-  rm -f "$E2E_ROOT/$marker"
+  rm -f "$E2E_ROOT/$marker" "$E2E_ROOT/$marker.watching"
   expect_eq "$STATUS" 0 "exit code"
   expect_eq "$BOXES" "" "message boxes"
   expect_eq "$(started_command_line "$folder/uo.exe")" "\"$(windows_path "$folder")\\uo.exe\"" "client started"

@@ -4,38 +4,52 @@
 // HOW: "sole" (default) reads it sharing nothing; "attributes" opens it for
 // its attributes only, sharing everything; "new" waits for the file to
 // appear and holds it as a scanner does, reading and sharing reading and
-// writing but not deleting. The marker file is made once the file is held.
+// writing but not deleting; it makes the marker's name + ".watching" once it
+// watches. The marker file is made once the file is held.
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
 namespace platform = tidemark::platform;
+
+// Makes an empty file: a sign to the test that waits for it.
+bool Touch(const char* path) {
+  platform::HANDLE file =
+      platform::CreateFileA(path, platform::kGenericWrite, 0, nullptr, platform::kCreateAlways,
+                            platform::kFileAttributeNormal, nullptr);
+  if (file == platform::InvalidHandleValue()) return false;
+  platform::CloseHandle(file);
+  return true;
+}
 
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) return 2;
   const char* how = argc == 5 ? argv[4] : "sole";
   platform::DWORD access = platform::kGenericRead;
   platform::DWORD share = 0;
-  int tries = 1;
+  bool watch = false;
   if (std::strcmp(how, "attributes") == 0) {
     access = platform::kFileReadAttributes;
     share = platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete;
   } else if (std::strcmp(how, "new") == 0) {
     share = platform::kFileShareRead | platform::kFileShareWrite;
-    tries = 3000000;  // without a pause: the file may be held only while it is written
+    watch = true;
   }
+  if (watch) Touch((std::string(argv[2]) + ".watching").c_str());
+  // Watched for a minute, without a pause: the file may be there only while
+  // it is written. A count of tries would not do: a failed open takes a
+  // microsecond on one system and fifty on another.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   platform::HANDLE held = platform::InvalidHandleValue();
-  for (int attempt = 0; attempt < tries && held == platform::InvalidHandleValue(); ++attempt) {
+  do {
     held = platform::CreateFileA(argv[1], access, share, nullptr, platform::kOpenExisting,
                                  platform::kFileAttributeNormal, nullptr);
-  }
-  if (held == platform::InvalidHandleValue()) return 1;
-  platform::HANDLE marker =
-      platform::CreateFileA(argv[2], platform::kGenericWrite, 0, nullptr, platform::kCreateAlways,
-                            platform::kFileAttributeNormal, nullptr);
-  if (marker == platform::InvalidHandleValue()) return 1;
-  platform::CloseHandle(marker);
+  } while (watch && held == platform::InvalidHandleValue() &&
+           std::chrono::steady_clock::now() < until);
+  if (held == platform::InvalidHandleValue() || !Touch(argv[2])) return 1;
   platform::Sleep(static_cast<platform::DWORD>(std::atoi(argv[3])));
   platform::CloseHandle(held);
   return 0;
