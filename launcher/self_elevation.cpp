@@ -17,18 +17,24 @@ constexpr platform::UINT kShow = 5;  // SW_SHOW
 
 }  // namespace
 
-bool RunsWithoutRights() {
+std::optional<platform::DWORD> TokenAnswer(platform::DWORD informationClass) {
   platform::HANDLE token = nullptr;
   if (platform::OpenProcessToken(platform::GetCurrentProcess(), platform::kTokenQuery, &token) ==
       0) {
-    return false;
+    return std::nullopt;
   }
-  platform::TOKEN_ELEVATION elevation{};
+  platform::DWORD answer = 0;
   platform::DWORD size = 0;
-  const bool answered = platform::GetTokenInformation(token, platform::kTokenElevation, &elevation,
-                                                      sizeof elevation, &size) != 0;
+  const bool answered =
+      platform::GetTokenInformation(token, informationClass, &answer, sizeof answer, &size) != 0;
   platform::CloseHandle(token);
-  return answered && elevation.TokenIsElevated == 0;
+  if (!answered) return std::nullopt;
+  return answer;
+}
+
+bool RunsWithoutRights() {
+  // TOKEN_ELEVATION holds one DWORD, TokenIsElevated.
+  return TokenAnswer(platform::kTokenElevation) == platform::DWORD{0};
 }
 
 ShellStart StartSelfElevated() {

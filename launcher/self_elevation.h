@@ -8,9 +8,17 @@
 // which it may now do without a second prompt.
 #pragma once
 
+#include <optional>
+
 #include "launcher/shell_start.h"
+#include "platform/platform.h"
 
 namespace tidemark {
+
+// What this process's access token answers for one information class that
+// is a DWORD (TokenElevation, TokenVirtualizationEnabled); none where the
+// system cannot say.
+std::optional<platform::DWORD> TokenAnswer(platform::DWORD informationClass);
 
 // Whether this process runs without administrator rights: true only when
 // its token says it is not elevated. False when the system cannot say, so

@@ -21,8 +21,6 @@ class SuspendedStart {
 
   // Whether it holds a program started and not yet let go.
   bool Started() const { return process_ != nullptr; }
-  // Why it was not started: CreateProcessA's last error.
-  platform::DWORD Error() const { return error_; }
   // Whether the start failed because the program needs administrator
   // rights that this process lacks.
   bool NeedsRights() const;

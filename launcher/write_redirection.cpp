@@ -1,5 +1,6 @@
 #include "launcher/write_redirection.h"
 
+#include <optional>
 #include <string>
 
 #include "launcher/self_elevation.h"
@@ -13,17 +14,8 @@ namespace {
 // writes are virtualized (TOKEN_INFORMATION_CLASS's page). No answer: not
 // virtualized, so that nothing is asked on a guess.
 bool TokenIsVirtualized() {
-  platform::HANDLE token = nullptr;
-  if (platform::OpenProcessToken(platform::GetCurrentProcess(), platform::kTokenQuery, &token) ==
-      0) {
-    return false;
-  }
-  platform::DWORD enabled = 0;
-  platform::DWORD size = 0;
-  const bool answered = platform::GetTokenInformation(token, platform::kTokenVirtualizationEnabled,
-                                                      &enabled, sizeof enabled, &size) != 0;
-  platform::CloseHandle(token);
-  return answered && enabled != 0;
+  const std::optional<platform::DWORD> enabled = TokenAnswer(platform::kTokenVirtualizationEnabled);
+  return enabled && *enabled != 0;
 }
 
 std::string Variable(const char* name) {
