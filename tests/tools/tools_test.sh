@@ -3,8 +3,8 @@
 # which cannot start stops every harness with its reason instead of passing
 # for a run of Tidemark, that the committed icon is what its script draws,
 # that the README names only what is in the tree and every folder, support
-# header and tool that is, the shipped texts, the quick check of the
-# Windows versions table, and the VM tool's mirror.
+# header and tool that is, and only tests that are, the shipped texts, the
+# quick check of the Windows versions table, and the VM tool's mirror.
 set -uo pipefail
 shopt -s extglob
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -88,6 +88,21 @@ for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$'); do
   grep -q -F "| \`$tool\` |" README.md || untabled+="$tool "
 done
 expect "the README's tools table names every tool (not: $untabled)" test -z "$untabled"
+# Every test the README names in parentheses after a test file is in that
+# file, by that name; every test name it gives ctest is one of
+# tests/CMakeLists.txt. A README with a name changed fails.
+unfound_tests() {  # README: the names not found
+  perl -ne 'while (/`([\w*]+\.(?:cpp|sh))` \(([^()]*)\)/g) { my ($f, $n) = ($1, $2);
+    print "$f\t$1\n" while $n =~ /`([^`]+)`/g }' "$1" | while IFS=$'\t' read -r file name; do
+    path=$(git ls-files "*/$file" | head -n 1)
+    grep -q -F -- "$name" "${path:-/dev/null}" || echo -n "$file: $name; "; done
+  for name in $(sed -n '/^The test names are those of/,/^$/p' "$1" | grep -o '`[a-z0-9_]*`' | tr -d '`'); do
+    grep -q -E "(add_test\(NAME|tidemark_unit_suite\() ?$name( |$)" tests/CMakeLists.txt || echo -n "ctest: $name; "; done
+}
+expect "the README's test names are tests (not: $(unfound_tests README.md))" test -z "$(unfound_tests README.md)"
+sed 's/TakeOneTurn`/TakeTwoTurns`/; s/`registry_keys`/`registry_key`/' README.md >"$scratch/README.md"
+expect "a README with a test renamed fails" test "$(unfound_tests "$scratch/README.md")" == \
+  "paths_test.cpp: CopiesWithDifferentRightsTakeTwoTurns; ctest: registry_key; "
 
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
