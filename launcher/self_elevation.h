@@ -1,3 +1,4 @@
+// UAC elevation: restarting as administrator through the shell's runas verb.
 // Starting Tidemark itself once more with administrator rights, for a
 // program that needs them. Under Program Files, Windows puts what a program
 // without rights writes there into the player's VirtualStore, while a

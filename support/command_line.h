@@ -1,3 +1,4 @@
+// Command-line arguments (argv) and the program's own path.
 // The program's own file path and the parameters it was started with.
 // Parameter 0 is the module path from the system; parameters 1 and up are cut
 // from the command line by a small scanner whose rules for blanks and double

@@ -1,3 +1,4 @@
+// Date formatting, as strftime does it, in the system's locale.
 // Date-time values as text, by a pattern of tokens (yyyy, mm, dd, hh, nn, ss,
 // month and day names, AM/PM and more), with the names and patterns of the
 // system's default locale.

@@ -1,3 +1,4 @@
+// Exceptions the program throws: one class per kind of failure.
 // The program's error classes. Each carries one message text, loaded by
 // number from the program's string table where it is raised.
 #pragma once

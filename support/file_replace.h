@@ -1,3 +1,4 @@
+// Atomic replace: a temporary file, flushed, then renamed over the old one; else rewrite in place.
 // Saving a file so that it is never lost. Where the folder allows it, the
 // new contents go to a fresh file beside the old one, which then replaces it
 // in one step: a failure or a kill at any point leaves the old file exactly as

@@ -1,3 +1,4 @@
+// Allocator for large buffers: whole pages from the system, not the heap.
 // Memory in whole regions from the system (VirtualAlloc), for the few large
 // pieces that a big uo.cfg needs: the chunks its lines are carved from and
 // the list's entries. Taken so, they cost far fewer page faults than heap

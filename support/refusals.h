@@ -1,3 +1,4 @@
+// Retry with backoff while another program has a file in use (sharing and lock violations).
 // Refusals that pass. Virus scanners, backup and sync clients, an editor
 // saving, hold a file for a moment, and Windows then refuses to open, remove
 // or rename it ("in use", or "access denied" for a file about to be

@@ -1,3 +1,4 @@
+// String type: a reference-counted, copy-on-write byte string.
 // The text value every part of the program passes around: a byte string in
 // the system's ANSI code page. Its storage is one shared block holding a
 // reference count, the length, the bytes and one zero byte after them, so a

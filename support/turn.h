@@ -1,3 +1,4 @@
+// Lock between processes: a named mutex, one per folder, held from the load to the save of uo.cfg.
 // Taking turns at a file with other copies of the program. Players start
 // several clients at once, or start one twice; each copy reads uo.cfg and
 // saves it again, and two copies at it together would trip over each other's

@@ -1,9 +1,10 @@
 # Helpers for the end-to-end suites: scratch client folders, running the
 # program (natively, or under Wine through TIDEMARK_RUNNER), and checks that
-# count what passed and what failed.
+# count what passed, what failed and what could not run here.
 
 E2E_PASSED=0
 E2E_FAILED=0
+E2E_SKIPPED=0
 E2E_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-e2e.XXXXXX")
 trap 'umount "$E2E_ROOT/tiny" 2>/dev/null; chmod -R u+w "$E2E_ROOT" 2>/dev/null; rm -rf "$E2E_ROOT"' EXIT
 
@@ -30,6 +31,15 @@ pass() { E2E_PASSED=$((E2E_PASSED + 1)); }
 fail() {
   E2E_FAILED=$((E2E_FAILED + 1))
   echo "FAIL [$E2E_CASE]: $*" >&2
+}
+
+# A case that cannot run here (a tool, a locale or root's rights missing) is
+# counted as skipped, never as nothing. Where every case must run (CI=true, or
+# TIDEMARK_E2E_NO_SKIPS=1 as tools/test-all sets it: tools/install-deps
+# installed every tool and locale, and it runs as root), a skip fails the run.
+skip() {  # why (the case is E2E_CASE)
+  E2E_SKIPPED=$((E2E_SKIPPED + 1))
+  echo "SKIP [$E2E_CASE]: $*" >&2
 }
 
 expect_eq() {  # actual expected what
@@ -109,6 +119,8 @@ run_at_once() {
 
 # Whether cases can run as an unprivileged user (root can make one).
 can_run_as_user() { [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; }
+# The same for the case E2E_CASE, which is skipped where it cannot.
+user_case_runs() { can_run_as_user || { skip "needs root and setpriv to run as an unprivileged user"; false; }; }
 if can_run_as_user; then
   chmod 0755 "$E2E_ROOT"
   mkdir -p "$E2E_ROOT/user"
@@ -174,6 +186,10 @@ start_count() { find "$(dirname "$1")" -maxdepth 1 -name "$(basename "$1").start
 started_show_state() { cat "$1.shown" 2>/dev/null; }
 
 finish() {
-  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  echo "$E2E_PASSED passed, $E2E_FAILED failed, $E2E_SKIPPED skipped"
+  if [ "$E2E_SKIPPED" -gt 0 ] && { [ "${CI:-}" == true ] || [ "${TIDEMARK_E2E_NO_SKIPS:-}" == 1 ]; }; then
+    echo "end-to-end: failed: every case must run here (CI=true or TIDEMARK_E2E_NO_SKIPS=1); $E2E_SKIPPED skipped" >&2
+    return 1
+  fi
   [ "$E2E_FAILED" -eq 0 ]
 }

@@ -57,7 +57,8 @@ expect_saved() {  # folder-name program
 # --- uo.cfg is read-only: for root (the program refuses it itself) and for
 # an unprivileged user, for whom the system refuses it too --------------------
 users=(root)
-can_run_as_user && users+=(user)
+E2E_CASE="fault: read-only uo.cfg, as user"
+user_case_runs && users+=(user)
 for who in "${users[@]}"; do
   for twin in no yes; do
     E2E_CASE="fault: read-only uo.cfg, as $who (twin: $twin)"
@@ -291,8 +292,8 @@ program_kib=$((($(stat -c %s "$E2E_PROGRAM") + $(stat -c %s "$E2E_RECORDER")) / 
 for free_pages in 0 5 100; do
   E2E_CASE="fault: disk full, $free_pages pages free"
   if ! mount -t tmpfs -o "size=$((program_kib + 512))k" tmpfs "$mount_point" 2>/dev/null; then
-    echo "note: cannot mount a small file system here; the full-disk cases are not run" >&2
-    break
+    skip "cannot mount a small file system here"
+    continue
   fi
   program=$(faulty_client "tiny/full-$free_pages" $((256 * 1024 - 53)))
   # Fill what is left, then free the pages asked for.
@@ -323,7 +324,8 @@ fi
 # --- a read-only folder for an unprivileged user: no new file can be made
 # there, so a writable uo.cfg is rewritten in place (and the journal folder,
 # made beforehand here, would not be made) ---------------------------------
-if can_run_as_user; then
+E2E_CASE="fault: folder read-only for an unprivileged user"
+if user_case_runs; then
   for read_only in yes no; do
     E2E_CASE="fault: folder read-only for an unprivileged user: $read_only"
     program=$(faulty_client "user-$read_only")
@@ -347,7 +349,8 @@ fi
 # granted (Wine applies no folder rule to an open; Windows refuses it here),
 # so the run takes the refusal for a hold and waits it out in full, about
 # 2 s, before it goes in place: the Wine lane checks that answer. -------
-if can_run_as_user; then
+E2E_CASE="fault: uo.cfg rewritable but not replaceable"
+if user_case_runs; then
   declare -A sticky_ms
   for kind in plain denied; do
     E2E_CASE="fault: uo.cfg rewritable but not replaceable ($kind)"

@@ -2,6 +2,7 @@
 
 date_case() {  # local-time expected-date [client folder]
   E2E_CASE="journal date at $1"
+  if ! command -v faketime >/dev/null; then skip "faketime is missing"; return; fi
   local program folder
   program=$(new_client "${3:-date-$RANDOM}")
   folder=$(dirname "$program")
@@ -12,7 +13,7 @@ date_case() {  # local-time expected-date [client folder]
   expect_eq "$(tr -d '\r' <"$folder/uo.cfg")" "$(journal_line "$folder" "$2")" "journal line"
 }
 
-if ! on_wine && command -v faketime >/dev/null; then
+if ! on_wine; then
   date_case "2026-12-06 22:59:59.999" 2026-12-06
   date_case "2026-12-06 23:00:00.000" 2026-12-07
   date_case "2026-12-06 00:00:00.000" 2026-12-06
@@ -22,8 +23,6 @@ if ! on_wine && command -v faketime >/dev/null; then
   date_case "2026-04-30 23:00:00" 2026-05-01
   date_case "2026-12-31 23:00:00" 2027-01-01
   date_case "2026-12-06 12:00:00" 2026-12-06 "My Games/Client Folder"
-elif ! on_wine; then
-  echo "note: faketime is missing; the roll-over cases are not run" >&2
 fi
 
 # By the real clock, natively and under Wine: read before and after the run,

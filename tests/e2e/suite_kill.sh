@@ -10,7 +10,8 @@
 
 if ! on_wine && [ -z "${TIDEMARK_E2E_WRAPPER:-}" ]; then
   kill_modes=(replace)
-  can_run_as_user && kill_modes+=(in-place)
+  E2E_CASE="kill: at random moments of the save (in-place)"
+  user_case_runs && kill_modes+=(in-place)
   for mode in "${kill_modes[@]}"; do
     E2E_CASE="kill: at random moments of the save ($mode)"
     program=$(new_client "kill-$mode")

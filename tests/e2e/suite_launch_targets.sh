@@ -177,10 +177,10 @@ expect_not_started "$folder/uomon.exe"
 expect_not_started "$folder/uo.exe"
 unregister_assistant
 
-if ! on_wine && can_run_as_user; then
+E2E_CASE="launch: the registration counts for a standard user too"
+if ! on_wine && user_case_runs; then
   # A standard user may only read HKEY_LOCAL_MACHINE: the registration must
   # still be found.
-  E2E_CASE="launch: the registration counts for a standard user too"
   program=$(launch_client standard-user assistant monitor "")
   folder=$(dirname "$program")
   chown -R 65534:65534 "$folder"

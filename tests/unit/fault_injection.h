@@ -1,3 +1,4 @@
+// Fault injection: a fake of the system calls for tests, failing the call chosen.
 // Stands between the core and the system in a test, through the platform's
 // call table: counts the file-system and turn-taking calls and makes a
 // chosen one fail with the error that call would really give, or refuses

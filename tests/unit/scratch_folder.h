@@ -1,3 +1,4 @@
+// Temporary directory for one test, made its current folder and removed after it.
 // A fresh folder that a test works in. The test's current folder is moved
 // into it, so files are named by relative paths, which mean the same thing to
 // the host's file library and to the program's Windows-path calls.
