@@ -102,7 +102,7 @@ unfound_tests() {  # README: the names not found
 expect "the README's test names are tests (not: $(unfound_tests README.md))" test -z "$(unfound_tests README.md)"
 sed 's/TakeOneTurn`/TakeTwoTurns`/; s/`registry_keys`/`registry_key`/' README.md >"$scratch/README.md"
 expect "a README with a test renamed fails" test "$(unfound_tests "$scratch/README.md")" == \
-  "paths_test.cpp: CopiesWithDifferentRightsTakeTwoTurns; ctest: registry_key; "
+  "turn_test.cpp: CopiesWithDifferentRightsTakeTwoTurns; ctest: registry_key; "
 
 # The lane plan, forced to "no 32-bit" and as this machine has it.
 plan=$(TIDEMARK_NO_32BIT=1 tidemark_lane_plan)
