@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "launcher/boxes.h"
 #include "launcher/launch_sequence.h"
 #include "platform/platform.h"
 #include "support/date_text.h"
@@ -49,7 +50,7 @@ void EndAbnormally() {
   platform::GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
   modulePath[sizeof modulePath - 1] = '\0';
   char workArea[80] = {};
-  platform::MessageBoxA(nullptr, "Abnormal program termination",
+  platform::MessageBoxA(nullptr, kAbnormalEndText,
                         AbnormalEndCaption(workArea, modulePath), kAbnormalEndStyle);
   platform::TerminateProcess(platform::GetCurrentProcess(), kAbnormalExitCode);
   // TerminateProcess does not return for the process itself; this is only
