@@ -46,8 +46,8 @@ TextValue ElevatedCopyCannotReachText(const std::vector<TextValue>& places) {
     (letter ? letters : named).emplace_back(place.View());
   }
   if (!letters.empty()) {
-    named.insert(named.begin(), (letters.size() == 1 ? "the drive " : "the drives ") +
-                                    Listed(letters));
+    named.insert(named.begin(),
+                 (letters.size() == 1 ? "the drive " : "the drives ") + Listed(letters));
   }
   return LoadMessage(MessageId::ElevatedCopyCannotReach, TextValue(Listed(named)));
 }

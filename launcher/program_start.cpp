@@ -50,8 +50,8 @@ void EndAbnormally() {
   platform::GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
   modulePath[sizeof modulePath - 1] = '\0';
   char workArea[80] = {};
-  platform::MessageBoxA(nullptr, kAbnormalEndText,
-                        AbnormalEndCaption(workArea, modulePath), kAbnormalEndStyle);
+  platform::MessageBoxA(nullptr, kAbnormalEndText, AbnormalEndCaption(workArea, modulePath),
+                        kAbnormalEndStyle);
   platform::TerminateProcess(platform::GetCurrentProcess(), kAbnormalExitCode);
   // TerminateProcess does not return for the process itself; this is only
   // for the compiler, which cannot know that.

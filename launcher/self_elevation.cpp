@@ -50,7 +50,7 @@ bool CannotReach(platform::DWORD error) {
 TextValue PlaceOf(const TextValue& path) {
   const std::string_view text = path.View();
   return text.size() >= 3 && text[1] == ':' && text[2] == '\\' ? TextValue(text.substr(0, 2))
-                                                                : path;
+                                                               : path;
 }
 
 // The box for Windows' answer to the restart.

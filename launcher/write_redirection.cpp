@@ -42,8 +42,8 @@ bool Within(std::string_view path, std::string folder) {
 // page cannot show, which comes back lossy, lies below Program Files.
 std::string LongForm(const std::string& folder) {
   std::string reached(260, '\0');
-  platform::DWORD length = platform::GetLongPathNameA(
-      folder.c_str(), reached.data(), static_cast<platform::DWORD>(reached.size()));
+  platform::DWORD length = platform::GetLongPathNameA(folder.c_str(), reached.data(),
+                                                      static_cast<platform::DWORD>(reached.size()));
   if (length >= reached.size()) {  // the size needed, its zero included
     reached.resize(length);
     length = platform::GetLongPathNameA(folder.c_str(), reached.data(), length);

@@ -56,14 +56,18 @@ const Seen kSeen[] = {
      "game to a drive of this computer, then try once more.",
      "Tidemark needs administrator rights for this game, but programs with those rights cannot "
      "reach the drive M:"},
-    {+[] { return ElevatedCopyCannotReachText({TextValue("M:"), TextValue("N:")}); },
+    {+[] {
+       return ElevatedCopyCannotReachText({TextValue("M:"), TextValue("N:")});
+     },
      "Tidemark needs administrator rights for this game, but programs with those rights cannot "
      "reach the drives M: and N:. Drive letters and network connections made without those rights "
      "are not there for them. Tidemark changed nothing and started nothing. Start Tidemark through "
      "the folder's network path instead of a drive letter, or connect the drive again, or move the "
      "game to a drive of this computer, then try once more.",
      nullptr},
-    {+[] { return ElevatedCopyCannotReachText({TextValue("\\\\server\\games"), TextValue("M:")}); },
+    {+[] {
+       return ElevatedCopyCannotReachText({TextValue("\\\\server\\games"), TextValue("M:")});
+     },
      "Tidemark needs administrator rights for this game, but programs with those rights cannot "
      "reach the drive M: and \\\\server\\games. Drive letters and network connections made "
      "without those rights are not there for them. Tidemark changed nothing and started nothing. "
@@ -240,9 +244,9 @@ int created = 0;    // handles: process 100 + n, thread 200 + n
 platform::SHELLEXECUTEINFOA given{};
 std::string givenVerb, givenFile, givenParameters, givenDirectory;
 std::string boxes;
-std::string self;                 // the program's own path
-const char* selfDrive = nullptr;  // what its letter stands for; null: a volume
-std::string mprLoaded;            // the path mpr.dll was loaded by
+std::string self;                  // the program's own path
+const char* selfDrive = nullptr;   // what its letter stands for; null: a volume
+std::string mprLoaded;             // the path mpr.dll was loaded by
 const char* longFolder = nullptr;  // the long form of C:\Games\; null: it has none
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
@@ -453,8 +457,7 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       {"a mapped drive: by its network path", kRights, 0, 0, 1, "", "M:\\Game", true, 1, 0,
        assistant + asked("M:") + shell, "", "runas", self, parameters, "\\\\server\\games\\Game"},
       {"a mapped drive whose path is unknown: one box, naming it", kRights, 0, 0, 1, "", "N:\\Game",
-       true, 1, 0, assistant + asked("N:"),
-       box(ElevatedCopyCannotReachText({TextValue("N:")})), "",
+       true, 1, 0, assistant + asked("N:"), box(ElevatedCopyCannotReachText({TextValue("N:")})), "",
        "", "", ""},
       // Never a loop: an elevated copy starts the program, never itself.
       {"needs rights, Tidemark elevated: the program, by the shell", kRights, 0, 1, 0, "",
