@@ -82,7 +82,7 @@ struct STARTUPINFOA {
   HANDLE hStdError;
 };
 inline constexpr DWORD kStartfUseShowWindow = 0x1;
-inline constexpr WORD kSwShow = 5;  // SW_SHOW: a program's window shown as it asks
+inline constexpr WORD kSwShow = 5;  // SW_SHOW: shown at its current size and place
 
 // What CreateProcessA gives back: the new process and its first thread.
 struct PROCESS_INFORMATION {
