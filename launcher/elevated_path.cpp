@@ -1,5 +1,6 @@
 #include "launcher/elevated_path.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -64,41 +65,47 @@ std::optional<std::string> SubstOf(const char* letter) {
   return path;
 }
 
+// Only "X:\..." names a letter's folder; "X:" alone or "X:name" is
+// relative to the letter's current folder, which no other session has.
+bool NamesLettersFolder(const std::string& path) {
+  return path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+}
+
 // One path as the elevated copy reaches it; a letter that stands in the
-// way is added to `missing`. Subst letters may stand on others: each is
-// followed, never more often than there are letters.
-TextValue Reached(const TextValue& given, std::string& missing) {
-  std::string path(given.View());
-  for (int step = 0; step < 26; ++step) {
-    // Only "X:\..." names a letter's folder; "X:" alone or "X:name" is
-    // relative to the letter's current folder, which no other session has.
-    if (path.size() < 3 || !IsLetter(path[0]) || path[1] != ':' || path[2] != '\\') break;
-    const std::string letter = path.substr(0, 2);
-    const std::string rest = path.substr(2);
-    if (const std::optional<std::string> folder = SubstOf(letter.c_str())) {
-      path = *folder + rest;
-      continue;
+// way is added to `missing`.
+TextValue Reached(const TextValue& given, std::vector<TextValue>& missing) {
+  std::string path(ThroughSubstLetters(given).View());
+  if (!NamesLettersFolder(path)) return TextValue(path);
+  const TextValue letter(path.substr(0, 2));
+  const std::optional<std::string> share = ShareOf(letter.Bytes());
+  if (!share) {
+    if (std::find(missing.begin(), missing.end(), letter) == missing.end()) {
+      missing.push_back(letter);
     }
-    const std::optional<std::string> share = ShareOf(letter.c_str());
-    if (!share) {
-      if (missing.find(letter) == std::string::npos)
-        missing += (missing.empty() ? "" : ", ") + letter;
-    } else if (!share->empty()) {
-      path = *share + rest;
-    }
-    break;
+  } else if (!share->empty()) {
+    path = *share + path.substr(2);
   }
   return TextValue(path);
 }
 
 }  // namespace
 
+// Subst letters may stand on others: each is followed, never more often
+// than there are letters.
+TextValue ThroughSubstLetters(const TextValue& given) {
+  std::string path(given.View());
+  for (int step = 0; step < 26 && NamesLettersFolder(path); ++step) {
+    const std::optional<std::string> folder = SubstOf(path.substr(0, 2).c_str());
+    if (!folder) break;
+    path = *folder + path.substr(2);
+  }
+  return TextValue(path);
+}
+
 ElevatedStart ForElevatedCopy(const TextValue& file, const std::optional<TextValue>& directory) {
-  std::string missing;
   ElevatedStart start;
-  start.File = Reached(file, missing);
-  if (directory) start.Directory = Reached(*directory, missing);
-  if (!missing.empty()) start.MissingLetters = TextValue(missing);
+  start.File = Reached(file, start.MissingLetters);
+  if (directory) start.Directory = Reached(*directory, start.MissingLetters);
   return start;
 }
 

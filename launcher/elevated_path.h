@@ -18,16 +18,21 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "support/text_value.h"
 
 namespace tidemark {
 
 struct ElevatedStart {
-  TextValue File;                      // the program, as the elevated copy reaches it
-  std::optional<TextValue> Directory;  // its working folder, likewise
-  TextValue MissingLetters;            // where no path reaches them: the letters, as "N:"
+  TextValue File;                         // the program, as the elevated copy reaches it
+  std::optional<TextValue> Directory;     // its working folder, likewise
+  std::vector<TextValue> MissingLetters;  // where no path reaches them: the letters, as "N:"
 };
+
+// `path` with each subst letter it starts with replaced by the folder the
+// letter stands for, as QueryDosDeviceA says.
+TextValue ThroughSubstLetters(const TextValue& path);
 
 // The program `file` and the working folder `directory` as an elevated
 // copy reaches them; where a letter stands for a network drive whose path

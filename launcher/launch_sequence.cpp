@@ -2,11 +2,12 @@
 
 #include <optional>
 
+#include "launcher/boxes.h"
 #include "launcher/client_configuration.h"
 #include "launcher/journal_name.h"
 #include "launcher/launch_target.h"
+#include "launcher/self_elevation.h"
 #include "support/command_line.h"
-#include "support/messages.h"
 #include "support/paths.h"
 
 namespace tidemark {
@@ -36,7 +37,7 @@ bool LaunchSuppressedBy(const TextValue& firstParameter) {
 std::int32_t LaunchSequence::Run() {
   const std::optional<TextValue> modulePath = ReachableModulePath();
   if (!modulePath) {
-    Warn(LoadMessage(MessageId::UnreachableFolder));
+    Warn(UnreachableFolderText());
     return 0;
   }
   return RunFrom(*modulePath);
@@ -45,7 +46,8 @@ std::int32_t LaunchSequence::Run() {
 // What the start needs is learnt before anything is written: where rights
 // are needed, the save of a copy without them would go to the VirtualStore,
 // which the program started with rights never reads. The program is held
-// suspended over the save, and ended unrun if the save fails.
+// suspended over the save, and ended unrun if the save fails. A run that
+// starts nothing asks only what decides who reads its save: the client.
 std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
   FindFolders(modulePath);
   std::optional<PreparedLaunch> launch;
@@ -54,6 +56,8 @@ std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
     launch.emplace(ChooseLaunchTarget(ProgramFolder, UOAssistPath));  // choose the program
     launch->LearnNeeds();                                             // learn what it needs
     if (launch->NeedsRights()) return launch->RestartElevated();      // the copy does it all
+  } else if (ClientNeedsRights(ProgramFolder)) {
+    return RestartElevatedFor(ProgramFolder + "uo.exe");  // the copy saves, and starts nothing
   }
   EnsureJournalFolder();                  // save
   ComputeJournalLine(CurrentDateTime());  // the run's only clock reading

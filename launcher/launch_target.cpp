@@ -1,10 +1,11 @@
 #include "launcher/launch_target.h"
 
+#include "launcher/access_token.h"
+#include "launcher/boxes.h"
 #include "launcher/self_elevation.h"
 #include "launcher/shell_start.h"
 #include "launcher/write_redirection.h"
 #include "platform/platform.h"
-#include "support/messages.h"
 #include "support/paths.h"
 #include "support/registry.h"
 
@@ -14,14 +15,8 @@ namespace {
 
 const char* const kAssistantKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe";
-constexpr platform::UINT kShow = 5;  // SW_SHOW
 
 }  // namespace
-
-void Warn(const TextValue& text) {
-  constexpr platform::UINT kWarningStyle = 0x30;  // OK button, exclamation icon
-  platform::MessageBoxA(nullptr, text.Bytes(), "Tidemark", kWarningStyle);
-}
 
 TextValue ReadAssistantRegistration() {
   TextValue assistantPath;
@@ -66,44 +61,41 @@ void PreparedLaunch::LearnNeeds() {
     if (RunsWithoutRights()) needsRightsFor_ = choice_.Path;
     return;
   }
-  // The client started with rights would read the real uo.cfg while the
-  // save went to the VirtualStore. Its own suspended start, ended at once,
-  // gives Windows' answer: CreateProcess asks the compatibility settings,
-  // the manifest and installer detection, and fails with 740 where they
-  // ask for rights ("How User Account Control works", its architecture
-  // part; "Elevation and process creation APIs", the Windows compatibility
-  // team's blog on learn.microsoft.com/archive). A client that needs no
-  // rights but is not virtualized (a manifest that asks for "asInvoker", a
-  // 64-bit client) would read the real uo.cfg too: that is not asked.
-  const TextValue client = choice_.ProgramFolder + "uo.exe";
-  if (choice_.IsClient || !WritesAreRedirected(choice_.ProgramFolder + "uo.cfg") ||
-      !FileIsPresent(client)) {
-    return;
-  }
-  if (SuspendedStart(client, choice_.ProgramFolder).NeedsRights()) {
-    needsRightsFor_ = client;
+  if (!choice_.IsClient && ClientNeedsRights(choice_.ProgramFolder)) {
+    needsRightsFor_ = choice_.ProgramFolder + "uo.exe";
     start_.reset();
   }
 }
 
+// The client started with rights would read the real uo.cfg while the
+// save went to the VirtualStore. Its own suspended start, ended at once,
+// gives Windows' answer: CreateProcess asks the compatibility settings,
+// the manifest and installer detection, and fails with 740 where they
+// ask for rights ("How User Account Control works", its architecture
+// part; "Elevation and process creation APIs", the Windows compatibility
+// team's blog on learn.microsoft.com/archive). A client that needs no
+// rights but is not virtualized (a manifest that asks for "asInvoker", a
+// 64-bit client) would read the real uo.cfg too: that is not asked.
+bool ClientNeedsRights(const TextValue& programFolder) {
+  const TextValue client = programFolder + "uo.exe";
+  return WritesAreRedirected(programFolder + "uo.cfg") && FileIsPresent(client) &&
+         SuspendedStart(client, programFolder).NeedsRights();
+}
+
 std::int32_t PreparedLaunch::RestartElevated() {
   start_.reset();  // the elevated copy starts its own
-  // A player who declines the prompt has chosen, and is told nothing.
-  if (StartSelfElevated() == ShellStart::Failed) {
-    Warn(LoadMessage(MessageId::RightsNotGiven, needsRightsFor_));
-  }
-  return 0;
+  return RestartElevatedFor(needsRightsFor_);
 }
 
 void PreparedLaunch::Start() {
   if (choice_.Path.IsEmpty()) {
-    Warn(choice_.ProgramFolder + "UO.EXE is not found.");
+    Warn(NoneFoundText(choice_.ProgramFolder));
     return;
   }
   if (start_ && start_->Started()) {
     if (start_->Resume()) return;
     start_.reset();  // ended, never having run
-    Warn(choice_.Path + " could not be started.");
+    Warn(NotStartedText(choice_.Path));
     return;
   }
   // Any other program that CreateProcessA cannot start is tried once more
@@ -111,9 +103,11 @@ void PreparedLaunch::Start() {
   ShellRequest request;
   request.File = choice_.Path;
   request.Directory = choice_.WorkingFolder.IsEmpty() ? nullptr : choice_.WorkingFolder.Bytes();
-  request.Show = kShow;
-  if (StartThroughShell(request) == ShellStart::Failed) {
-    Warn(choice_.Path + " could not be started.");
+  request.Show = platform::kSwShow;
+  // A "No" at a prompt the shell showed for the program is the player's choice.
+  if (const platform::DWORD error = StartThroughShell(request);
+      error != 0 && error != platform::kErrorCancelled) {
+    Warn(NotStartedText(choice_.Path));
   }
 }
 

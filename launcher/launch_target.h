@@ -13,10 +13,6 @@
 
 namespace tidemark {
 
-// A warning box with the program's name as its caption; the run goes on
-// to its normal end (exit code 0).
-void Warn(const TextValue& text);
-
 // The assistant's registered path: the default value of its App Paths key
 // under HKEY_LOCAL_MACHINE, opened for reading only. The empty text when it
 // is not registered or the value cannot be read as text.
@@ -32,6 +28,12 @@ struct LaunchChoice {
   bool IsClient = false;  // the program is uo.exe itself
 };
 LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue& assistantPath);
+
+// Whether the client uo.exe in `programFolder` needs rights that Tidemark
+// lacks where it matters: Tidemark's save of its uo.cfg would go to the
+// VirtualStore, and the client, started with rights, would read the real
+// one. Asked only where the save would be redirected.
+bool ClientNeedsRights(const TextValue& programFolder);
 
 // The chosen program, started suspended until uo.cfg is saved.
 class PreparedLaunch {

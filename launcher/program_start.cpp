@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "launcher/boxes.h"
 #include "launcher/launch_sequence.h"
 #include "platform/platform.h"
 #include "support/date_text.h"
@@ -49,8 +50,8 @@ void EndAbnormally() {
   platform::GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
   modulePath[sizeof modulePath - 1] = '\0';
   char workArea[80] = {};
-  platform::MessageBoxA(nullptr, "Abnormal program termination",
-                        AbnormalEndCaption(workArea, modulePath), kAbnormalEndStyle);
+  platform::MessageBoxA(nullptr, kAbnormalEndText, AbnormalEndCaption(workArea, modulePath),
+                        kAbnormalEndStyle);
   platform::TerminateProcess(platform::GetCurrentProcess(), kAbnormalExitCode);
   // TerminateProcess does not return for the process itself; this is only
   // for the compiler, which cannot know that.

@@ -1,47 +1,90 @@
 #include "launcher/self_elevation.h"
 
 #include <optional>
+#include <vector>
 
+#include "launcher/boxes.h"
 #include "launcher/elevated_path.h"
-#include "launcher/launch_target.h"
 #include "launcher/program_start.h"
+#include "launcher/shell_start.h"
 #include "platform/platform.h"
 #include "support/command_line.h"
-#include "support/messages.h"
 
 namespace tidemark {
 
 namespace {
 
-constexpr platform::UINT kShow = 5;  // SW_SHOW
+// Whether Windows' answer says the elevated copy could not reach what it
+// was started by: a drive letter of the player's session only, or a
+// network folder its account cannot reach. File and path not found are on
+// ShellExecuteEx's page; the names and texts are the System Error Codes
+// pages' (learn.microsoft.com/windows/win32/debug/system-error-codes):
+// ERROR_INVALID_DRIVE (15, "The system cannot find the drive specified"),
+// ERROR_BAD_NETPATH (53, "The network path was not found"),
+// ERROR_DEV_NOT_EXIST (55, "The specified network resource or device is no
+// longer available"), ERROR_NETNAME_DELETED (64, "The specified network
+// name is no longer available"), ERROR_NETWORK_ACCESS_DENIED (65, "Network
+// access is denied"), ERROR_BAD_NET_NAME (67, "The network name cannot be
+// found") and ERROR_NO_NET_OR_BAD_PATH (1203). Which of them a failed
+// elevation gives for each cause no page says: any other gets the box that
+// names it.
+bool CannotReach(platform::DWORD error) {
+  switch (error) {
+    case platform::kErrorFileNotFound:
+    case platform::kErrorPathNotFound:
+    case 15:
+    case 53:
+    case 55:
+    case 64:
+    case 65:
+    case 67:
+    case 1203:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Where a path leads that the elevated copy may lack: its drive letter
+// ("M:"), or the whole path where it names none (a network path).
+TextValue PlaceOf(const TextValue& path) {
+  const std::string_view text = path.View();
+  return text.size() >= 3 && text[1] == ':' && text[2] == '\\' ? TextValue(text.substr(0, 2))
+                                                               : path;
+}
+
+// The box for Windows' answer to the restart.
+void Report(platform::DWORD error, const TextValue& program, const ElevatedStart& reach) {
+  // A player who declines the prompt has chosen, and is told nothing.
+  if (error == platform::kErrorCancelled) return;
+  // Elevation refused by a rule of the PC: "Automatically deny elevation
+  // requests" answers with "access denied" ("User Account Control settings
+  // and configuration", learn.microsoft.com/windows/security/
+  // application-security/application-control/user-account-control/
+  // settings-and-configuration).
+  if (error == platform::kErrorAccessDenied) {
+    Warn(RightsNotGivenText(program));
+  } else if (CannotReach(error)) {
+    std::vector<TextValue> places{PlaceOf(reach.File)};
+    if (reach.Directory && PlaceOf(*reach.Directory) != places.front()) {
+      places.push_back(PlaceOf(*reach.Directory));
+    }
+    Warn(ElevatedCopyCannotReachText(places));
+  } else {
+    Warn(RestartFailedText(program, error));
+  }
+}
 
 }  // namespace
 
-std::optional<platform::DWORD> TokenAnswer(platform::DWORD informationClass) {
-  platform::HANDLE token = nullptr;
-  if (platform::OpenProcessToken(platform::GetCurrentProcess(), platform::kTokenQuery, &token) ==
-      0) {
-    return std::nullopt;
-  }
-  platform::DWORD answer = 0;
-  platform::DWORD size = 0;
-  const bool answered =
-      platform::GetTokenInformation(token, informationClass, &answer, sizeof answer, &size) != 0;
-  platform::CloseHandle(token);
-  if (!answered) return std::nullopt;
-  return answer;
-}
-
-bool RunsWithoutRights() {
-  // TOKEN_ELEVATION holds one DWORD, TokenIsElevated.
-  return TokenAnswer(platform::kTokenElevation) == platform::DWORD{0};
-}
-
-ShellStart StartSelfElevated() {
+std::int32_t RestartElevatedFor(const TextValue& program) {
   // The sequence runs only where its own path is reachable; should that
-  // change under it, the start fails like any other.
+  // change under it, the player is told as where it never was.
   const std::optional<TextValue> self = ReachableModulePath();
-  if (!self) return ShellStart::Failed;
+  if (!self) {
+    Warn(UnreachableFolderText());
+    return 0;
+  }
   // The current folder, as an elevated start without one gets the system
   // folder, which the program the copy starts would inherit. One the ANSI
   // code page cannot show is given by its short form, or not at all: a
@@ -49,20 +92,23 @@ ShellStart StartSelfElevated() {
   const std::optional<TextValue> folder = ReachableCurrentFolder();
   // Both as the elevated copy reaches them: its session lacks this one's
   // subst and network letters (see elevated_path.h). Where none reaches
-  // them, the one box says so: the player has been told, as after a "No".
+  // them, the one box says so.
   const ElevatedStart reach = ForElevatedCopy(*self, folder);
-  if (!reach.MissingLetters.IsEmpty()) {
-    Warn(LoadMessage(MessageId::ElevatedCopyLacksDrive, reach.MissingLetters));
-    return ShellStart::Declined;
+  if (!reach.MissingLetters.empty()) {
+    Warn(ElevatedCopyCannotReachText(reach.MissingLetters));
+    return 0;
   }
   ShellRequest request;
   request.File = reach.File;
   request.Verb = "runas";
   request.Parameters = CommandTail(platform::GetCommandLineA());
   request.Directory = reach.Directory ? reach.Directory->Bytes() : nullptr;
-  request.Show = kShow;
+  request.Show = platform::kSwShow;
   request.SkipZoneCheck = true;
-  return StartThroughShell(request);
+  if (const platform::DWORD error = StartThroughShell(request); error != 0) {
+    Report(error, program, reach);
+  }
+  return 0;
 }
 
 }  // namespace tidemark

@@ -9,26 +9,18 @@
 // which it may now do without a second prompt.
 #pragma once
 
-#include <optional>
+#include <cstdint>
 
-#include "launcher/shell_start.h"
-#include "platform/platform.h"
+#include "support/text_value.h"
 
 namespace tidemark {
 
-// What this process's access token answers for one information class that
-// is a DWORD (TokenElevation, TokenVirtualizationEnabled); none where the
-// system cannot say.
-std::optional<platform::DWORD> TokenAnswer(platform::DWORD informationClass);
-
-// Whether this process runs without administrator rights: true only when
-// its token says it is not elevated. False when the system cannot say, so
-// that a copy never starts itself once more on a guess.
-bool RunsWithoutRights();
-
 // Starts this program again, elevated: through the shell with the verb
-// "runas", its own path as ANSI calls reach it, the parameters it was
-// given and its current folder as the working folder.
-ShellStart StartSelfElevated();
+// "runas", its own path as the elevated copy reaches it, the parameters it
+// was given and its current folder as the working folder. A "No" at the
+// prompt ends the run quietly; any other failure shows the box that fits
+// Windows' answer, naming `program` where it is the one that needs the
+// rights. Returns the exit code, 0.
+std::int32_t RestartElevatedFor(const TextValue& program);
 
 }  // namespace tidemark

@@ -36,29 +36,32 @@ class ComApartment {
   bool entered_ = false;
 };
 
+// The last error of a call that failed, never 0: where it set none,
+// ERROR_GEN_FAILURE (31), so that a failure is never taken for a start.
+platform::DWORD FailureError() {
+  const platform::DWORD error = platform::GetLastError();
+  return error != 0 ? error : 31;
+}
+
 }  // namespace
 
-ShellStart StartThroughShell(const ShellRequest& request) {
+platform::DWORD StartThroughShell(const ShellRequest& request) {
   const auto execute = Find<platform::ShellExecuteExAFunction>("shell32.dll", "ShellExecuteExA");
-  if (execute == nullptr) return ShellStart::Failed;
-  platform::DWORD error = 0;
-  {
-    const ComApartment apartment;
-    platform::SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    // No dialog of the shell's own (Tidemark reports a failure itself), and
-    // done before the call returns: the process ends right after it.
-    info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync |
-                 (request.SkipZoneCheck ? platform::kSeeMaskNoZoneChecks : 0);
-    info.lpVerb = request.Verb;
-    info.lpFile = request.File.Bytes();  // the whole name: nothing is split at a blank
-    info.lpParameters = request.Parameters;
-    info.lpDirectory = request.Directory;
-    info.nShow = static_cast<int>(request.Show);
-    if (execute(&info) != 0) return ShellStart::Started;
-    error = platform::GetLastError();
-  }
-  return error == platform::kErrorCancelled ? ShellStart::Declined : ShellStart::Failed;
+  if (execute == nullptr) return FailureError();
+  const ComApartment apartment;
+  platform::SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  // No dialog of the shell's own (Tidemark reports a failure itself), and
+  // done before the call returns: the process ends right after it.
+  info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync |
+               (request.SkipZoneCheck ? platform::kSeeMaskNoZoneChecks : 0);
+  info.lpVerb = request.Verb;
+  info.lpFile = request.File.Bytes();  // the whole name: nothing is split at a blank
+  info.lpParameters = request.Parameters;
+  info.lpDirectory = request.Directory;
+  info.nShow = static_cast<int>(request.Show);
+  if (execute(&info) != 0) return 0;
+  return FailureError();  // read before the apartment is left
 }
 
 }  // namespace tidemark

@@ -6,18 +6,10 @@
 // consent prompt and starts it on "Yes".
 #pragma once
 
-#include <cstdint>
-
 #include "platform/platform.h"
 #include "support/text_value.h"
 
 namespace tidemark {
-
-enum class ShellStart : std::uint8_t {
-  Started,
-  Declined,  // the player said no at the prompt
-  Failed,
-};
 
 // What the shell is asked to start: the program's path, its verb (the
 // default verb when null, or "runas": with administrator rights), its
@@ -38,6 +30,10 @@ struct ShellRequest {
 // COM apartment the shell asks its callers for) are loaded here only, by
 // their plain names: both are KnownDLLs, so no file beside the program can
 // stand in for them, and a run that never comes here imports neither.
-ShellStart StartThroughShell(const ShellRequest& request);
+// Answers 0 where it started, else Windows' error: GetLastError after
+// ShellExecuteExA (ERROR_CANCELLED, 1223, where the player said No at the
+// prompt: ShellExecuteEx's page), or where SHELL32 or its function cannot
+// be had, after LoadLibraryA or GetProcAddress.
+platform::DWORD StartThroughShell(const ShellRequest& request);
 
 }  // namespace tidemark

@@ -6,7 +6,6 @@ namespace tidemark {
 
 namespace {
 
-constexpr platform::WORD kShow = 5;  // SW_SHOW
 // What a program ended before it ran exits with.
 constexpr platform::UINT kNeverRan = 1;
 
@@ -24,7 +23,7 @@ SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFo
   platform::STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = platform::kStartfUseShowWindow;
-  startup.wShowWindow = kShow;
+  startup.wShowWindow = platform::kSwShow;
   platform::PROCESS_INFORMATION started{};
   if (platform::CreateProcessA(
           nullptr, commandLine.data(), nullptr, nullptr, 0, platform::kCreateSuspended, nullptr,

@@ -1,22 +1,16 @@
 #include "launcher/write_redirection.h"
 
-#include <optional>
 #include <string>
+#include <string_view>
 
-#include "launcher/self_elevation.h"
+#include "launcher/access_token.h"
+#include "launcher/elevated_path.h"
 #include "platform/platform.h"
+#include "support/paths.h"
 
 namespace tidemark {
 
 namespace {
-
-// The token's TokenVirtualizationEnabled: a DWORD, nonzero where its
-// writes are virtualized (TOKEN_INFORMATION_CLASS's page). No answer: not
-// virtualized, so that nothing is asked on a guess.
-bool TokenIsVirtualized() {
-  const std::optional<platform::DWORD> enabled = TokenAnswer(platform::kTokenVirtualizationEnabled);
-  return enabled && *enabled != 0;
-}
 
 std::string Variable(const char* name) {
   std::string value(260, '\0');
@@ -43,6 +37,30 @@ bool Within(std::string_view path, std::string folder) {
   return true;
 }
 
+// The folder's long form (GetLongPathNameA), or the folder as given where
+// the system cannot say. Only its start is compared: a name the ANSI code
+// page cannot show, which comes back lossy, lies below Program Files.
+std::string LongForm(const std::string& folder) {
+  std::string reached(260, '\0');
+  platform::DWORD length = platform::GetLongPathNameA(folder.c_str(), reached.data(),
+                                                      static_cast<platform::DWORD>(reached.size()));
+  if (length >= reached.size()) {  // the size needed, its zero included
+    reached.resize(length);
+    length = platform::GetLongPathNameA(folder.c_str(), reached.data(), length);
+  }
+  if (length == 0 || length >= reached.size()) return folder;
+  reached.resize(length);
+  return reached;
+}
+
+// `folder` (existing, ending with "\") as Windows reaches it: through its
+// subst letters (QueryDosDeviceA) and in its long form (GetLongPathNameA;
+// where the folder is there but has no long form, it answers the path as
+// given: GetLongPathName's page). What the system cannot say stays as given.
+TextValue FolderWindowsReaches(const TextValue& folder) {
+  return TextValue(LongForm(std::string(ThroughSubstLetters(folder).View())));
+}
+
 }  // namespace
 
 bool InVirtualizedFolder(const TextValue& path) {
@@ -53,7 +71,10 @@ bool InVirtualizedFolder(const TextValue& path) {
 }
 
 bool WritesAreRedirected(const TextValue& path) {
-  return RunsWithoutRights() && TokenIsVirtualized() && InVirtualizedFolder(path);
+  if (!RunsWithoutRights() || !TokenIsVirtualized()) return false;
+  const TextValue folder = FolderPartOf(path);
+  const TextValue name(path.View().substr(folder.View().size()));
+  return InVirtualizedFolder(FolderWindowsReaches(folder) + name);
 }
 
 }  // namespace tidemark

@@ -10,6 +10,9 @@
 
 namespace tidemark {
 
+// Windows virtualizes the folder a write reaches, however it was named: the
+// path's folder is first turned into that one, its subst letters into what
+// they stand for and its short names into long ones.
 bool WritesAreRedirected(const TextValue& path);
 
 // Whether `path` lies in a folder that Windows virtualizes. Those are
@@ -22,8 +25,8 @@ bool WritesAreRedirected(const TextValue& path);
 // Implementation Details", learn.microsoft.com/windows/win32/winprog64/
 // wow64-implementation-details). That page says ProgramW6432 came with
 // Windows 7: on 64-bit Vista a client under the 64-bit Program Files is not
-// recognized, and its need for rights is not asked. Nor is a path given by
-// its short form, a subst letter or a mapped drive.
+// recognized, and its need for rights is not asked. A mapped drive is
+// kept as it is: it names a network folder, none of these.
 bool InVirtualizedFolder(const TextValue& path);
 
 }  // namespace tidemark

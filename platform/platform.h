@@ -82,6 +82,7 @@ struct STARTUPINFOA {
   HANDLE hStdError;
 };
 inline constexpr DWORD kStartfUseShowWindow = 0x1;
+inline constexpr WORD kSwShow = 5;  // SW_SHOW: shown at its current size and place
 
 // What CreateProcessA gives back: the new process and its first thread.
 struct PROCESS_INFORMATION {
@@ -368,6 +369,10 @@ namespace os {
 // form is the long form of an existing path.
 DWORD GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size);
 DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size);
+// A path's long form, each short (8.3) name in it replaced by the long one
+// (kernel32); the path as given where it has none. The POSIX stand-in keeps
+// no short names: an existing path is its own long form.
+DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size);
 // File-system queries.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
@@ -466,6 +471,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 struct CallTable {
   decltype(&os::GetModuleFileNameW) GetModuleFileNameW = &os::GetModuleFileNameW;
   decltype(&os::GetShortPathNameW) GetShortPathNameW = &os::GetShortPathNameW;
+  decltype(&os::GetLongPathNameA) GetLongPathNameA = &os::GetLongPathNameA;
   decltype(&os::FindFirstFileA) FindFirstFileA = &os::FindFirstFileA;
   decltype(&os::FindClose) FindClose = &os::FindClose;
   decltype(&os::GetFileAttributesA) GetFileAttributesA = &os::GetFileAttributesA;
@@ -513,6 +519,9 @@ inline DWORD GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size) {
 }
 inline DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
   return Calls().GetShortPathNameW(longPath, shortPath, size);
+}
+inline DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size) {
+  return Calls().GetLongPathNameA(shortPath, longPath, size);
 }
 inline HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   return Calls().FindFirstFileA(fileName, findData);

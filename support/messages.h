@@ -8,11 +8,12 @@
 namespace tidemark {
 
 enum class MessageId : std::uint32_t {
-  UnreachableFolder = 1,       // the warning where no ANSI path reaches the program's folder
-  RightsNotGiven = 2,          // the elevated restart failed; "%s": the program needing rights
-  ElevatedCopyLacksDrive = 4,  // "%s": the drive letters an elevated copy would not see
-  FileCreateError = 61441,     // "%s": the path
-  FileOpenError = 61442,       // "%s": the path
+  UnreachableFolder = 1,        // the warning where no ANSI path reaches the program's folder
+  RightsNotGiven = 2,           // the elevated restart failed; "%s": the program needing rights
+  ElevatedCopyCannotReach = 4,  // "%s": the drives or paths an elevated copy would not reach
+  RestartFailed = 5,            // "%s": the program needing rights, then Windows' error number
+  FileCreateError = 61441,      // "%s": the path
+  FileOpenError = 61442,        // "%s": the path
   StreamReadError = 61443,
   StreamWriteError = 61444,
   ListIndexError = 61452,
@@ -29,5 +30,8 @@ TextValue LoadMessage(MessageId id);
 
 // The entry's text with its "%s" replaced by `name` exactly as given.
 TextValue LoadMessage(MessageId id, const TextValue& name);
+
+// The same with its first "%s" replaced by `first`, its second by `second`.
+TextValue LoadMessage(MessageId id, const TextValue& first, const TextValue& second);
 
 }  // namespace tidemark

@@ -175,6 +175,16 @@ std::optional<std::string> SessionDrive(char letter) {
   return std::nullopt;
 }
 
+std::string StartedThrough(const std::string& windowsPath) {
+  for (char letter = 'A'; letter < 'Z'; ++letter) {
+    const std::optional<std::string> folder = SessionDrive(letter);
+    if (folder && folder->starts_with("Z:\\") && windowsPath.starts_with(*folder + "\\")) {
+      return std::string{letter, ':'} + windowsPath.substr(folder->size());
+    }
+  }
+  return windowsPath;
+}
+
 DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,
                                                 DWORD* length) {
   if (localName == nullptr || length == nullptr || std::strlen(localName) != 2 ||

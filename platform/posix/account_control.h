@@ -74,6 +74,11 @@
 //     mapped one as DRIVE_REMOTE, a subst one as its folder's drive; mpr.dll's
 //     WNetGetConnectionA a mapped letter with its share, any other with
 //     ERROR_NOT_CONNECTED (WNetGetConnectionA's page).
+// A program of the player's session that lies in the folder of one of its
+// subst letters is taken as started through that letter: its module path
+// names the letter, as Windows answers the path the program was loaded by
+// (GetModuleFileName's page: "the same format that was specified when the
+// module was loaded").
 // Observed rather than documented, and modelled because the program guards
 // against it: an elevated start without a working folder starts in the
 // system folder (here the root, "/").
@@ -139,6 +144,10 @@ bool MutexAccessGranted(const std::string& security, DWORD access);
 // The drive letter `letter` of this process's logon session, other than
 // Z:, if there is one: what it stands for ("Z:\..." or "\\server\share").
 std::optional<std::string> SessionDrive(char letter);
+
+// `windowsPath` through the subst letter whose folder holds it, where this
+// process's session has one; else as it is.
+std::string StartedThrough(const std::string& windowsPath);
 
 // mpr.dll's WNetGetConnectionA over those letters.
 DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,

@@ -110,7 +110,7 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size) {
     }
     target.resize(target.size() * 2);
   }
-  std::string path = posix::WindowsPathOf(target);
+  const std::string path = posix::StartedThrough(posix::WindowsPathOf(target));
   if (size == 0) return 0;
   // As Windows does: a path that does not fit is cut to size - 1 bytes and a
   // zero, and the answer is the full size.
@@ -170,6 +170,14 @@ DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size)
   if (os::GetFileAttributesA(narrow.c_str()) == kInvalidFileAttributes) return 0;
   if (size <= length) return static_cast<DWORD>(length + 1);
   std::copy(longPath, longPath + length + 1, shortPath);
+  return static_cast<DWORD>(length);
+}
+
+DWORD os::GetLongPathNameA(const char* shortPath, char* longPath, DWORD size) {
+  if (os::GetFileAttributesA(shortPath) == kInvalidFileAttributes) return 0;
+  const std::size_t length = std::strlen(shortPath);
+  if (longPath == nullptr || size <= length) return static_cast<DWORD>(length + 1);
+  std::memmove(longPath, shortPath, length + 1);  // the one buffer may be both
   return static_cast<DWORD>(length);
 }
 

@@ -73,6 +73,10 @@ DWORD os::GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size)
                              reinterpret_cast<wchar_t*>(shortPath), size);
 }
 
+DWORD os::GetLongPathNameA(const char* shortPath, char* longPath, DWORD size) {
+  return ::GetLongPathNameA(shortPath, longPath, size);
+}
+
 HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   ::WIN32_FIND_DATAA found{};
   ::HANDLE handle = ::FindFirstFileA(fileName, &found);

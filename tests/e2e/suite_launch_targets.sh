@@ -222,12 +222,12 @@ if ! on_wine; then
   }
   # Runs it with the model on: the protected folder (which is also where
   # ProgramFiles points), the store, the answer at the prompt, and a file
-  # that lists the prompts shown.
-  uac_run() {  # name program consent [elevated]
+  # that lists the prompts shown; then the parameters.
+  uac_run() {  # name program consent [elevated [parameter...]]
     TIDEMARK_UAC_PROTECTED="$E2E_ROOT/uac-$1" TIDEMARK_UAC_STORE="$E2E_ROOT/uac-store-$1" \
       TIDEMARK_UAC_PROMPTS="$E2E_ROOT/uac-prompts-$1" TIDEMARK_UAC_CONSENT="$3" \
       TIDEMARK_UAC_ELEVATED="${4:-0}" ProgramFiles="$(windows_path "$E2E_ROOT/uac-$1")" \
-      run_program "$2"
+      run_program "$2" "${@:5}"
   }
   prompts_shown() { cat "$E2E_ROOT/uac-prompts-$1" 2>/dev/null; }
   # What the stand-in client saw: elevated or not, its journal line, its folder.
@@ -302,6 +302,48 @@ if ! on_wine; then
   expect_eq "$(prompts_shown assistant)" "$(windows_path "$program")" "prompts"
   sleep 1
   expect_not_started "$folder/uo.exe"
+
+  # Tidemark reached through a subst letter of the protected folder: Windows
+  # virtualizes the folder reached, so the client is asked all the same.
+  E2E_CASE="uac: through a subst letter, uomon.exe needs no rights, the client does: one prompt"
+  program=$(uac_client subst needs-rights)
+  folder=$(dirname "$program")
+  place_recorder "$folder/uomon.exe"
+  TIDEMARK_UAC_DRIVES="S=$(windows_path "$E2E_ROOT/uac-subst")" uac_run subst "$program" yes
+  expect_eq "$STATUS" 0 "exit code"
+  expect_eq "$BOXES" "" "message boxes"
+  expect_eq "$(client_sees "$folder/uomon.exe")" \
+    "elevated|$(journal_line "$folder" "$(journal_date_now)")|$(windows_path "$folder")" \
+    "what uomon.exe saw"
+  expect_no_folder "$E2E_ROOT/uac-store-subst"
+  expect_eq "$(prompts_shown subst)" "$(windows_path "$program")" "prompts"
+
+  # "/N" asks what a launch asks about the client, which reads the save.
+  for consent in yes no; do
+    E2E_CASE="uac: /N, the client needs administrator rights, consent: $consent"
+    program=$(uac_client "n-$consent" needs-rights)
+    folder=$(dirname "$program")
+    uac_run "n-$consent" "$program" "$consent" 0 /N
+    expect_eq "$STATUS" 0 "exit code"
+    expect_eq "$BOXES" "" "message boxes"
+    if [ "$consent" == yes ]; then
+      # The elevated copy saves after Tidemark has ended: up to 15 s.
+      expected_line=$(journal_line "$folder" "$(journal_date_now)")
+      for _ in $(seq 1 150); do
+        [ "$(line_in "$folder/uo.cfg")" == "$expected_line" ] && break
+        sleep 0.1
+      done
+      expect_eq "$(line_in "$folder/uo.cfg")" "$expected_line" "the real uo.cfg"
+      expect_folder "$folder/Journals"
+    else
+      sleep 1
+      expect_eq "$(line_in "$folder/uo.cfg")" 'JournalSaveFile=C:\Old\Journal.txt' "the real uo.cfg"
+      expect_no_folder "$folder/Journals"
+    fi
+    expect_no_folder "$E2E_ROOT/uac-store-n-$consent"
+    expect_eq "$(prompts_shown "n-$consent")" "$(windows_path "$program")" "prompts"
+    expect_not_started "$folder/uo.exe"
+  done
 
   E2E_CASE="uac: a save that fails after the suspended start: the client ended, never run"
   program=$(uac_client failed-save)

@@ -2,18 +2,117 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "launcher/boxes.h"
 #include "launcher/launch_target.h"
 #include "launcher/program_start.h"
 #include "platform/platform.h"
 #include "support/command_line.h"
 #include "support/errors.h"
-#include "support/messages.h"
 
 namespace tidemark {
 namespace {
+
+// Every text a player can see, written out as it reads (never built from
+// the resource, so that a wrong word fails), with what makes it; and where
+// the user guide quotes it, the words quoted: the whole text, or its start,
+// which the guide follows with " ...".
+struct Seen {
+  TextValue (*made)();
+  const char* text;
+  const char* quoted;
+};
+const Seen kSeen[] = {
+    {+[] { return NoneFoundText("C:\\Games\\Client\\"); },
+     "C:\\Games\\Client\\UO.EXE is not found.", "C:\\Games\\Client\\UO.EXE is not found."},
+    {+[] { return NotStartedText("C:\\Games\\Client\\uo.exe"); },
+     "C:\\Games\\Client\\uo.exe could not be started.",
+     "C:\\Games\\Client\\uo.exe could not be started."},
+    {+[] { return UnreachableFolderText(); },
+     "Tidemark cannot work in this folder. The name of this folder, or of a folder it lies in, "
+     "holds letters that programs made for this Windows' language setting cannot use, and its "
+     "drive keeps no short names that would get round them. Nothing was changed and the game was "
+     "not started. Rename each such folder using only letters that this setting can show, or "
+     "change 'Language for non-Unicode programs' in Windows' Region settings (Administrative tab) "
+     "to a language that uses these letters.",
+     "Tidemark cannot work in this folder."},
+    {+[] { return RightsNotGivenText("C:\\Games\\Client\\uo.exe"); },
+     "Windows did not let Tidemark get the administrator rights that C:\\Games\\Client\\uo.exe "
+     "needs, so Tidemark changed nothing and started nothing. Start Tidemark again and answer Yes "
+     "when Windows asks for permission, or right-click Tidemark and choose 'Run as "
+     "administrator'. If Windows asks for an administrator's password that you do not have, ask "
+     "the person who looks after this computer.",
+     "Windows did not let Tidemark get the administrator rights that C:\\Games\\Client\\uo.exe "
+     "needs,"},
+    {+[] { return ElevatedCopyCannotReachText({TextValue("M:")}); },
+     "Tidemark needs administrator rights for this game, but programs with those rights cannot "
+     "reach the drive M:. Drive letters and network connections made without those rights are not "
+     "there for them. Tidemark changed nothing and started nothing. Start Tidemark through the "
+     "folder's network path instead of a drive letter, or connect the drive again, or move the "
+     "game to a drive of this computer, then try once more.",
+     "Tidemark needs administrator rights for this game, but programs with those rights cannot "
+     "reach the drive M:"},
+    {+[] {
+       return ElevatedCopyCannotReachText({TextValue("M:"), TextValue("N:")});
+     },
+     "Tidemark needs administrator rights for this game, but programs with those rights cannot "
+     "reach the drives M: and N:. Drive letters and network connections made without those rights "
+     "are not there for them. Tidemark changed nothing and started nothing. Start Tidemark through "
+     "the folder's network path instead of a drive letter, or connect the drive again, or move the "
+     "game to a drive of this computer, then try once more.",
+     nullptr},
+    {+[] {
+       return ElevatedCopyCannotReachText({TextValue("\\\\server\\games"), TextValue("M:")});
+     },
+     "Tidemark needs administrator rights for this game, but programs with those rights cannot "
+     "reach the drive M: and \\\\server\\games. Drive letters and network connections made "
+     "without those rights are not there for them. Tidemark changed nothing and started nothing. "
+     "Start Tidemark through the folder's network path instead of a drive letter, or connect the "
+     "drive again, or move the game to a drive of this computer, then try once more.",
+     nullptr},
+    {+[] { return RestartFailedText("C:\\Games\\Client\\uo.exe", 1155); },
+     "Tidemark could not start itself again with the administrator rights that "
+     "C:\\Games\\Client\\uo.exe needs: Windows answered with error 1155. Tidemark changed "
+     "nothing and started nothing. Try once more; if this box comes back, start the game "
+     "directly, and give this error number when you report the problem.",
+     "Tidemark could not start itself again with the administrator rights that "
+     "C:\\Games\\Client\\uo.exe needs: Windows answered with error 1155."},
+    {+[] { return TextValue(kAbnormalEndText); }, "Abnormal program termination",
+     "Abnormal program termination"},
+};
+
+TEST(Boxes, EveryTextReadsAsWrittenHere) {
+  for (const Seen& seen : kSeen) EXPECT_EQ(seen.made().View(), seen.text);
+}
+
+// Runs of blanks and line ends as one blank: the guide wraps its quotes.
+std::string Normalized(std::string_view text) {
+  std::string normal;
+  for (const char c : text) {
+    const bool blank = c == ' ' || c == '\r' || c == '\n';
+    if (!blank || (!normal.empty() && normal.back() != ' ')) normal += blank ? ' ' : c;
+  }
+  return normal;
+}
+
+TEST(Boxes, TheGuideQuotesThemWordForWord) {
+  std::ifstream file(TIDEMARK_USER_GUIDE, std::ios::binary);
+  std::stringstream read;
+  read << file.rdbuf();
+  const std::string guide = Normalized(read.str());
+  ASSERT_FALSE(guide.empty());
+  for (const Seen& seen : kSeen) {
+    if (seen.quoted == nullptr) continue;
+    const std::string quoted = Normalized(seen.quoted);
+    const bool whole = quoted == seen.text;
+    EXPECT_TRUE(std::string_view(seen.text).starts_with(quoted)) << quoted;
+    EXPECT_NE(guide.find('"' + quoted + (whole ? "\"" : " ...\"")), std::string::npos) << quoted;
+  }
+}
 
 TEST(LaunchSequence, OnlyAnExactSwitchSuppressesTheLaunch) {
   struct Case {
@@ -145,9 +244,10 @@ int created = 0;    // handles: process 100 + n, thread 200 + n
 platform::SHELLEXECUTEINFOA given{};
 std::string givenVerb, givenFile, givenParameters, givenDirectory;
 std::string boxes;
-std::string self;                 // the program's own path
-const char* selfDrive = nullptr;  // what its letter stands for; null: a volume
-std::string mprLoaded;            // the path mpr.dll was loaded by
+std::string self;                  // the program's own path
+const char* selfDrive = nullptr;   // what its letter stands for; null: a volume
+std::string mprLoaded;             // the path mpr.dll was loaded by
+const char* longFolder = nullptr;  // the long form of C:\Games\; null: it has none
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 int Number(platform::HANDLE handle) {
@@ -246,6 +346,13 @@ platform::DWORD QueryDosDeviceA(const char* device, char* target, platform::DWOR
   target[answer.size()] = target[answer.size() + 1] = '\0';
   return static_cast<platform::DWORD>(answer.size() + 2);
 }
+platform::DWORD GetLongPathNameA(const char* path, char* reached, platform::DWORD size) {
+  const std::string answer =
+      longFolder != nullptr && std::string(path) == "C:\\Games\\" ? longFolder : path;
+  if (answer.size() >= size) return static_cast<platform::DWORD>(answer.size() + 1);
+  reached[answer.copy(reached, answer.size())] = '\0';
+  return static_cast<platform::DWORD>(answer.size());
+}
 platform::UINT GetDriveTypeA(const char* root) {
   return root[0] == 'M' || root[0] == 'N' ? platform::kDriveRemote : platform::kDriveFixed;
 }
@@ -290,9 +397,8 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       "LoadLibraryA(ole32.dll) CoInitializeEx(6) ShellExecuteExA "
       "CoUninitialize ";
   const std::string notStarted = "Tidemark: C:\\Tools\\assist.exe could not be started.";
-  const std::string noRights =
-      "Tidemark: " +
-      std::string(LoadMessage(MessageId::RightsNotGiven, "C:\\Tools\\assist.exe").View());
+  const auto box = [](const TextValue& text) { return "Tidemark: " + std::string(text.View()); };
+  const std::string noRights = box(RightsNotGivenText("C:\\Tools\\assist.exe"));
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder; each by
   // what its letter stands for where that is a subst or network letter.
@@ -318,6 +424,7 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     // What the shell was given: verb, file, parameters, working folder.
     std::string verb, file, parameters, directory;
     const char* selfDrive = nullptr;
+    const char* longFolder = nullptr;
   };
   const Case cases[] = {
       {"needs rights, Tidemark has none: Tidemark again, elevated", kRights, 0, 0, 1, "",
@@ -325,8 +432,22 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        parameters, "C:\\Program Files (x86)\\Game"},
       {"the player declines the prompt", kRights, 0, 0, 1, "", "C:\\Games", true, 0,
        platform::kErrorCancelled, assistant + shell, "", "runas", self, parameters, "C:\\Games"},
-      {"the elevated start fails: Windows gave no rights", kRights, 0, 0, 1, "", "C:\\Games", true,
-       0, 2, assistant + shell, noRights, "runas", self, parameters, "C:\\Games"},
+      // Each failure of the restart gets the box of its cause.
+      {"elevation refused: Windows gave no rights", kRights, 0, 0, 1, "", "C:\\Games", true, 0,
+       platform::kErrorAccessDenied, assistant + shell, noRights, "runas", self, parameters,
+       "C:\\Games"},
+      {"not found by the elevated copy: the drive box, naming the letters", kRights, 0, 0, 1, "",
+       "C:\\Games", true, 0, platform::kErrorPathNotFound, assistant + shell,
+       box(ElevatedCopyCannotReachText({TextValue(self.substr(0, 2)), TextValue("C:")})), "runas",
+       self, parameters, "C:\\Games"},
+      {"a network path the elevated copy lacks: the drive box, naming it", kRights, 0, 0, 1, "",
+       "M:\\Game", true, 0, 53, assistant + asked("M:") + shell,
+       box(ElevatedCopyCannotReachText(
+           {TextValue(self.substr(0, 2)), TextValue("\\\\server\\games\\Game")})),
+       "runas", self, parameters, "\\\\server\\games\\Game"},
+      {"any other error: a box naming its number", kRights, 0, 0, 1, "", "C:\\Games", true, 0, 1155,
+       assistant + shell, box(RestartFailedText("C:\\Tools\\assist.exe", 1155)), "runas", self,
+       parameters, "C:\\Games"},
       {"no current folder: none given", kRights, 0, 0, 1, "", nullptr, true, 1, 0,
        assistant + shell, "", "runas", self, parameters, "(null)"},
       // The elevated session lacks this one's subst and mapped letters.
@@ -336,8 +457,7 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       {"a mapped drive: by its network path", kRights, 0, 0, 1, "", "M:\\Game", true, 1, 0,
        assistant + asked("M:") + shell, "", "runas", self, parameters, "\\\\server\\games\\Game"},
       {"a mapped drive whose path is unknown: one box, naming it", kRights, 0, 0, 1, "", "N:\\Game",
-       true, 1, 0, assistant + asked("N:"),
-       "Tidemark: " + std::string(LoadMessage(MessageId::ElevatedCopyLacksDrive, "N:").View()), "",
+       true, 1, 0, assistant + asked("N:"), box(ElevatedCopyCannotReachText({TextValue("N:")})), "",
        "", "", ""},
       // Never a loop: an elevated copy starts the program, never itself.
       {"needs rights, Tidemark elevated: the program, by the shell", kRights, 0, 1, 0, "",
@@ -368,6 +488,11 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       {"not in a virtualized folder: the client is not asked", 0, kRights, 0, 1, "C:\\Game",
        "C:\\Games", true, 1, 0, assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "",
        "", "", "", ""},
+      // Windows virtualizes the folder reached, whatever names it.
+      {"a short name of a virtualized folder: the client asked", 0, kRights, 0, 1,
+       "C:\\Program Files", "C:\\Games", true, 1, 0,
+       assistant + client + "TerminateProcess(1) CloseHandle(1) CloseHandle(1) " + shell, "",
+       "runas", self, parameters, "C:\\Games", nullptr, "C:\\Program Files\\Games\\"},
   };
   for (const Case& c : cases) {
     const platform::CallTable saved = platform::Calls();
@@ -386,7 +511,10 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     table.MessageBoxA = &script::MessageBoxA;
     table.QueryDosDeviceA = &script::QueryDosDeviceA;
     table.GetDriveTypeA = &script::GetDriveTypeA;
+    table.GetLongPathNameA = &script::GetLongPathNameA;
     script::selfDrive = c.selfDrive;
+    script::longFolder = c.longFolder;
+    script::mprLoaded.clear();
     script::createError = c.createError;
     script::clientError = c.clientError;
     script::elevated = c.elevated;
