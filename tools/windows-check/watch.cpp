@@ -1,7 +1,8 @@
 #include "windows-check/watch.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 
 #include <set>
 
