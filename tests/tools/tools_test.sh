@@ -84,7 +84,8 @@ for header in support/*.h; do
 done
 expect "the README names every support header (not: $unnamed)" test -z "$unnamed"
 untabled=
-for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$'); do
+# A folder under tools/ is one tool, named by the folder.
+for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$' | sed 's|^\(tools/[^/]*/\).*|\1|' | sort -u); do
   grep -q -F "| \`$tool\` |" README.md || untabled+="$tool "
 done
 expect "the README's tools table names every tool (not: $untabled)" test -z "$untabled"
