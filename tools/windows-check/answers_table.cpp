@@ -38,15 +38,21 @@ const char* const kRenameOverOpen =
     "is denied: STATUS_ACCESS_DENIED, whatever the handle's access or share mode); Microsoft, "
     "FILE_RENAME_INFORMATION: only POSIX semantics replace a file that has open handles; Wine "
     "ntdll tests file.c test_file_rename_information (\"Replace = TRUE, target file opened\")";
-// Waiting to be deleted: a reader sharing everything keeps it, a
-// delete-on-close handle closed at once marked it.
-const std::vector<Hold> kDeletePending = {
-    {"a", p::kGenericRead, kShareAll},
-    {"a", p::kDelete, kShareAll, p::kFileFlagDeleteOnClose, true}};
 
-// One row a line or two, as a table reads.
-// clang-format off
-const Row kRows[] = {
+}  // namespace
+
+// Built on first use: a table built before main could fail where nothing
+// catches it.
+std::span<const Row> Rows() {
+  // Waiting to be deleted: a reader sharing everything keeps it, a
+  // delete-on-close handle closed at once marked it.
+  static const std::vector<Hold> kDeletePending = {
+      {"a", p::kGenericRead, kShareAll},
+      {"a", p::kDelete, kShareAll, p::kFileFlagDeleteOnClose, true}};
+
+  // One row a line or two, as a table reads.
+  // clang-format off
+  static const Row kRows[] = {
     // The sharing rule, both ways round.
     {"a reader sharing reading admits another reader", {{"a", kRead, kShareRead}},
      Call::Open, "a", kRead, kShareRead | kShareWrite, kOk, kSharingRule},
@@ -115,7 +121,11 @@ const Row kRows[] = {
      "Wine kernel32 tests file.c test_file_sharing (FILE_READ_ATTRIBUTES joins no sharing check); "
      "Microsoft, CreateFileA: a folder opens with FILE_FLAG_BACKUP_SEMANTICS"},
 };
-// clang-format on
+  // clang-format on
+  return kRows;
+}
+
+namespace {
 
 // Makes a file holding `content`; false where it cannot.
 bool Make(const char* name, std::string_view content) {
@@ -162,8 +172,6 @@ DWORD MakeCall(const Row& row) {
 }
 
 }  // namespace
-
-std::span<const Row> Rows() { return kRows; }
 
 std::optional<DWORD> Answer(const Row& row) {
   if (!Make("a", "old") || !Make("b", "older") || p::CreateDirectoryA("f", nullptr) == 0 ||
