@@ -105,20 +105,22 @@ Facts ReadFacts() {
 
 void ReportFacts(const Facts& facts, Report& report) {
   report.Section("This PC");
+  std::string registry = "CurrentBuild " + facts.registryBuild;
+  if (!facts.registryDetail.empty()) registry += ", " + facts.registryDetail;
   report.Compare("Windows' version and build",
                  "Windows Vista (6.0) or later, the oldest the release runs on",
                  (facts.version.empty() ? "unknown" : facts.version + " (RtlGetVersion)") +
-                     "; registry: CurrentBuild " + facts.registryBuild + ", " +
-                     facts.registryDetail + (facts.wine.empty() ? "" : "; Wine " + facts.wine),
+                     "; registry: " + registry + (facts.wine.empty() ? "" : "; Wine " + facts.wine),
                  "Microsoft, RtlGetVersion (the version as it is; GetVersionExA's page: without "
-                 "a manifest naming Windows 8.1 or later it answers 6.2); the build's update "
-                 "(UBR) and release (DisplayVersion) only the registry's "
-                 "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion holds",
+                 "a manifest naming Windows 8.1 or later, that answers 6.2). The update (UBR) "
+                 "and release (DisplayVersion) are read from the registry, "
+                 "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion, which no Microsoft "
+                 "page documents",
                  facts.major >= 6);
   report.Compare("the build RtlGetVersion answers, against the registry's CurrentBuild",
                  facts.registryBuild, facts.rtlBuild,
-                 "the two differ where a compatibility mode set on this program makes "
-                 "RtlGetVersion answer an older Windows; the registry's is then the true one");
+                 "no page says that RtlGetVersion is beyond a compatibility mode set on this "
+                 "program; where the two differ, the registry's is this Windows' own");
   const char* const tokenSource =
       "Microsoft, TOKEN_ELEVATION_TYPE (3 limited: an administrator in Admin Approval Mode, "
       "not elevated; 1 default: a standard user; 2 full: elevated)";
