@@ -60,7 +60,15 @@ int RunCheck(bool expectWrongAnswer) {
   const bool haveTidemark = Exists(CheckFolder() + "tidemark.exe");
   report.Compare("tidemark.exe beside the check", "there", haveTidemark ? "there" : "not there",
                  "docs/windows-checklist.txt: unpack the release's tidemark.exe beside the check");
-  std::string notRun = haveTidemark ? "" : "no tidemark.exe beside the check";
+  report.Compare("an assistant registered on this PC", "none",
+                 facts.assistant.empty() ? "none" : facts.assistant,
+                 "Tidemark's README: it starts a registered assistant before uomon.exe and "
+                 "uo.exe, so the stand-ins would not be started; the check leaves the "
+                 "registration, which is the whole PC's, alone",
+                 facts.assistant.empty());
+  std::string notRun = !haveTidemark              ? "no tidemark.exe beside the check"
+                       : !facts.assistant.empty() ? "an assistant is registered on this PC"
+                                                  : "";
   if (notRun.empty() && !MakeClientFolder(Scratch() + "\\plain\\")) {
     notRun = "its client folder could not be made";
   }

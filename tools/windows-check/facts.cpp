@@ -80,6 +80,20 @@ Facts ReadFacts() {
           std::string(facts.registryDetail.empty() ? "" : ", ") + name + " " + *value;
     }
   }
+  // Where Tidemark looks for it (launcher/launch_target.cpp): the 32-bit view.
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\UOAssist.exe", 0,
+                      KEY_READ | KEY_WOW64_32KEY, &key) == 0) {
+    char path[MAX_PATH] = {};
+    DWORD size = sizeof path - 1;
+    if (::RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) ==
+            0 &&
+        Exists(path)) {
+      facts.assistant = path;
+    }
+    ::RegCloseKey(key);
+  }
   facts.elevated = Elevated().value_or(false);
   facts.elevationType = ElevationType();
   facts.virtualizedAtStart = Virtualized().value_or(false);

@@ -24,6 +24,9 @@ struct Facts {
   std::optional<std::uint32_t> elevationType;
   bool virtualizedAtStart = false;
   std::optional<std::uint32_t> enableLua, adminPrompt, userPrompt, secureDesktop;
+  // The assistant's registration, where one is there and names a file that
+  // exists: Tidemark starts it before uomon.exe and uo.exe.
+  std::string assistant;
   // Why the situations that need User Account Control cannot run here;
   // empty where they can.
   std::string withoutAccountControl;

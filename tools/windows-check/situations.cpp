@@ -47,7 +47,7 @@ const Situation kSituations[] = {
     {"Program Files, the client set to run as administrator, answered No", "admin-no",
      Place::ProgramFiles, false, true, Answer::No, "nowhere", "untouched", nullptr, "nothing",
      false, 1, kRightsSource},
-    {"Program Files, the assistant started and the client set to run as administrator",
+    {"Program Files, uomon.exe (as the assistant) started, the client set to run as administrator",
      "assistant", Place::ProgramFiles, false, true, Answer::Yes, "the client's folder", kReplaced,
      nullptr, "uomon.exe", true, 1, kRightsSource},
 };
