@@ -1,5 +1,6 @@
 // The rows of the answers table (see answers_table.h) and the way each is
-// made. The intro of every source names the Microsoft page or Wine test.
+// made. Each row's source names the Microsoft page or Wine test that gives
+// its answer.
 //
 // No row holds the rule that tells a rule from a hold in the save: an open
 // for DELETE is refused with ERROR_ACCESS_DENIED where the user has neither

@@ -29,13 +29,22 @@ const char* const kKeyIfEmpty = "key if empty: HKCU\\";
 
 bool Starts(const std::string& entry, const char* prefix) { return entry.rfind(prefix, 0) == 0; }
 
+// The record in one step: a run killed while writing it leaves the old one.
+bool Save(const std::vector<std::string>& entries) {
+  std::string text;
+  for (const std::string& each : entries) text += each + "\n";
+  const std::string record = LeftoversRecord();
+  if (text.empty()) return ::DeleteFileA(record.c_str()) != 0 || !Exists(record);
+  return WriteAll(record + ".new", text) &&
+         ::MoveFileExA((record + ".new").c_str(), record.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool Record(const std::string& entry) {
   std::vector<std::string> entries = RecordedFolders();
   if (std::find(entries.begin(), entries.end(), entry) != entries.end()) return true;
   entries.push_back(entry);
-  std::string text;
-  for (const std::string& each : entries) text += each + "\n";
-  return WriteAll(LeftoversRecord(), text);
+  return Save(entries);
 }
 
 }  // namespace
@@ -81,13 +90,7 @@ Tidied TidyUp() {
       if (::RemoveDirectoryA(folder.c_str()) != 0) tidied.removed.push_back(folder);
     }
   }
-  std::string text;
-  for (const std::string& each : tidied.left) text += each + "\n";
-  if (text.empty()) {
-    ::DeleteFileA(LeftoversRecord().c_str());
-  } else {
-    WriteAll(LeftoversRecord(), text);
-  }
+  Save(tidied.left);
   return tidied;
 }
 
