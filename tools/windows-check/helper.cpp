@@ -17,7 +17,6 @@ namespace tidemark::check {
 
 namespace {
 
-constexpr int kNotOurs = 3;
 constexpr int kNotMade = 4;
 constexpr DWORD kLongestWaitMs = 60 * 60 * 1000;
 
@@ -39,7 +38,7 @@ bool MakeClientFolders(const std::string& root) {
 int RunHelper(unsigned long parentProcessId) {
   const std::string root = ProgramFilesRoot();
   if (Exists(root)) {
-    if (!Exists(root + "\\" + kMarker)) return kNotOurs;
+    if (!Exists(root + "\\" + kMarker)) return kFolderNotOurs;
     RemoveTree(root);
   }
   if (!MakeFolders(root) || !WriteAll(root + "\\" + kMarker, "") ||

@@ -34,6 +34,9 @@ inline constexpr ProgramFilesFolder kProgramFilesFolders[] = {
 // The uo.cfg every client folder starts with.
 inline constexpr const char* kClientConfiguration =
     "Name=check\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\n";
+// The elevated copy's exit code where a folder of its name is there that
+// it did not make.
+inline constexpr int kFolderNotOurs = 3;
 // Made first in the folder under Program Files: only a folder holding it
 // is this program's to remove.
 inline constexpr const char* kMarker = "made-by-tidemark-check";

@@ -4,6 +4,7 @@
 
 #include "windows-check/files.h"
 #include "windows-check/leftovers.h"
+#include "windows-check/modes.h"
 #include "windows-check/places.h"
 
 namespace tidemark::check {
@@ -39,13 +40,11 @@ DWORD StartElevated(const std::string& parameters, HANDLE& process) {
 }
 
 std::string Failure(DWORD exitCode) {
-  switch (exitCode) {
-    case 3:
-      return "a folder " + ProgramFilesRoot() + " is there that this check did not make";
-    default:
-      return "the check's elevated copy could not make " + ProgramFilesRoot() + " (exit code " +
-             std::to_string(exitCode) + ")";
+  if (exitCode == kFolderNotOurs) {
+    return "a folder " + ProgramFilesRoot() + " is there that this check did not make";
   }
+  return "the check's elevated copy could not make " + ProgramFilesRoot() + " (exit code " +
+         std::to_string(exitCode) + ")";
 }
 
 }  // namespace
