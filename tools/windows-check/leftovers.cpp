@@ -51,6 +51,12 @@ bool Record(const std::string& entry) {
 
 bool RecordFolder(const std::string& folder) { return Record(folder); }
 
+bool ForgetFolder(const std::string& folder) {
+  std::vector<std::string> entries = RecordedFolders();
+  entries.erase(std::remove(entries.begin(), entries.end(), folder), entries.end());
+  return Save(entries);
+}
+
 bool RecordMissingAbove(const std::string& folder, const std::string& top) {
   for (std::string above = folder.substr(0, folder.rfind('\\'));
        above.size() > top.size() && Within(above, top) && !Exists(above);

@@ -14,6 +14,8 @@ std::vector<std::string> RecordedFolders();
 // Adds a folder to the record before it is made; false where the record
 // cannot be written (then nothing is made).
 bool RecordFolder(const std::string& folder);
+// Takes a folder off the record: one found to be another's, never made.
+bool ForgetFolder(const std::string& folder);
 // Records each missing folder above `folder`, below `top`, as one to remove
 // at the end where it is empty then: Windows may have put another
 // program's VirtualStore files in it meanwhile, which stay.

@@ -82,6 +82,7 @@ ProgramFilesSetUp SetUpProgramFiles() {
       DWORD exitCode = 0;
       ::GetExitCodeProcess(process, &exitCode);
       setUp.failure = Failure(exitCode);
+      if (exitCode == kFolderNotOurs) ForgetFolder(root), ForgetFolder(VirtualStoreOf(root));
       return setUp;
     }
   }
