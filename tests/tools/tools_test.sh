@@ -84,7 +84,8 @@ for header in support/*.h; do
 done
 expect "the README names every support header (not: $unnamed)" test -z "$unnamed"
 untabled=
-for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$'); do
+# A folder under tools/ is one tool, named by the folder.
+for tool in $(grep '^tools/' <<<"$tree" | grep -v '/$' | sed 's|^\(tools/[^/]*/\).*|\1|' | sort -u); do
   grep -q -F "| \`$tool\` |" README.md || untabled+="$tool "
 done
 expect "the README's tools table names every tool (not: $untabled)" test -z "$untabled"
@@ -130,9 +131,17 @@ expect "sample run: nothing left in the temporary folder ($left)" test -z "$left
 # plain ASCII, at most 76 columns; a licence that breaks all three fails
 # on each. (The program here is the 64-bit build: only the texts count.)
 mkdir -p "$scratch/release/bad"
-tools/make-release build/win64/tidemark.exe x86_64-w64-mingw32-strip "$scratch/release/t.zip" >/dev/null
+tools/make-release build/win64/tidemark.exe build/win64/tools/windows-check/tidemark-check.exe \
+  x86_64-w64-mingw32-strip "$scratch/release/t.zip" >/dev/null
 output=$(tools/check-release --texts "$scratch/release/t.zip" 2>&1)
 expect "release texts: the shipped ones pass ($output)" test $? -eq 0
+# A release without a report from a real Windows says so in its notes; a
+# report that is not from a real Windows is refused.
+expect "release notes: no report, said" grep -q '^No report from a real Windows' "$scratch/release/release-notes.txt"
+printf 'Summary: tidemark-check t.zip on Wine 8.0: 1 agree\n' >"$scratch/report.txt"
+expect "release: a report from Wine is refused" bash -c "! tools/make-release build/win64/tidemark.exe \
+  build/win64/tools/windows-check/tidemark-check.exe x86_64-w64-mingw32-strip '$scratch/release/t.zip' \
+  '$scratch/report.txt' 2>/dev/null"
 (cd "$scratch/release/bad" && unzip -q ../t.zip &&
   { tr -d '\r' <LICENSE.txt; printf '%077d \xe9\n' 0; } >LICENSE.new && mv LICENSE.new LICENSE.txt &&
   zip -q ../bad.zip ./*)

@@ -1,224 +1,32 @@
-// What Windows answers the file calls that the save and the turn decide on,
-// each with its source: a Microsoft page, or one of Wine's conformance tests
-// (dlls/kernel32/tests/file.c, dlls/ntdll/tests/file.c), which run on
-// Windows. The same table runs over the Linux stand-in, which must answer as
-// Windows does on every row, and, built for Windows, under Wine: where Wine
-// answers otherwise, the row says so and that lane checks Wine's answer.
-//
-// No row holds the rule that tells a rule from a hold in the save: an open
-// for DELETE is refused with ERROR_ACCESS_DENIED where the user has neither
-// DELETE on the file nor FILE_DELETE_CHILD on its folder (Microsoft, KB
-// 238018 "DELETE Standard Access Right on a Windows NT File Securable
-// Object"; DeleteFileA: deleting needs delete permission on the file or
-// delete child permission on its folder). The table runs as root natively,
-// to whom every removal is allowed, and Wine grants that open; the
-// end-to-end sticky-folder case (tests/e2e/suite_faults.sh) checks Wine's
-// answer.
+// What Windows answers the file calls that the save and the turn decide on:
+// the one table in tools/windows-check/answers_table.cpp, which the check
+// program also runs on a real Windows. Here it runs over the Linux
+// stand-in, which must answer as Windows does on every row, and, built for
+// Windows, under Wine: where Wine answers otherwise, the row says so and
+// that lane checks Wine's answer.
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <vector>
+#include <cstdio>
 
-#include "platform/platform.h"
 #include "unit/scratch_folder.h"
+#include "windows-check/answers_table.h"
 
 namespace tidemark {
 namespace {
 
-namespace p = platform;
-using p::DWORD;
-using testing::ScratchFolder;
-
-constexpr DWORD kRead = p::kGenericRead;
-constexpr DWORD kWrite = p::kGenericWrite;
-constexpr DWORD kAttributes = p::kFileReadAttributes;
-constexpr DWORD kShareRead = p::kFileShareRead;
-constexpr DWORD kShareWrite = p::kFileShareWrite;
-constexpr DWORD kShareDelete = p::kFileShareDelete;
-constexpr DWORD kShareAll = kShareRead | kShareWrite | kShareDelete;
-constexpr DWORD kOk = 0;  // the call succeeded
-constexpr DWORD kInUse = p::kErrorSharingViolation;
-constexpr DWORD kDenied = p::kErrorAccessDenied;
-
-// A handle another program keeps open on "a", "b" or the folder "f" while
-// the call is made; `closed` closes it again at once (a delete-on-close
-// handle then leaves its file waiting to be deleted).
-struct Hold {
-  const char* name;
-  DWORD access;
-  DWORD share;
-  DWORD flags = 0;
-  bool closed = false;
-};
-
-enum class Call : std::uint8_t { Open, CreateNew, Attributes, List, Remove, Rename };
-
-struct Row {
-  const char* situation;
-  std::vector<Hold> holds;
-  Call call;
-  const char* name;  // the file called on; a rename is "a" over "b"
-  DWORD access;      // for an open
-  DWORD share;
-  DWORD answer;  // Windows': kOk or the last error
-  const char* source;
-  std::optional<DWORD> wine = std::nullopt;  // Wine's, where it differs
-};
-
-const char* const kSharingRule =
-    "Wine kernel32 tests file.c test_file_sharing (is_sharing_compatible: each handle's read, "
-    "write and delete access against the other's share mode; a handle with none joins no check)";
-const char* const kRenameOverOpen =
-    "Microsoft, Rename and Hard Link Processing (a rename over a file with any open user handle "
-    "is denied: STATUS_ACCESS_DENIED, whatever the handle's access or share mode); Microsoft, "
-    "FILE_RENAME_INFORMATION: only POSIX semantics replace a file that has open handles; Wine "
-    "ntdll tests file.c test_file_rename_information (\"Replace = TRUE, target file opened\")";
-// Waiting to be deleted: a reader sharing everything keeps it, a
-// delete-on-close handle closed at once marked it.
-const std::vector<Hold> kDeletePending = {
-    {"a", p::kGenericRead, kShareAll},
-    {"a", p::kDelete, kShareAll, p::kFileFlagDeleteOnClose, true}};
-
-// One row a line or two, as a table reads.
-// clang-format off
-const Row kRows[] = {
-    // The sharing rule, both ways round.
-    {"a reader sharing reading admits another reader", {{"a", kRead, kShareRead}},
-     Call::Open, "a", kRead, kShareRead | kShareWrite, kOk, kSharingRule},
-    {"a reader sharing reading refuses a writer", {{"a", kRead, kShareRead}},
-     Call::Open, "a", kWrite, kShareAll, kInUse, kSharingRule},
-    {"a writer refuses an open that does not share writing",
-     {{"a", kWrite, kShareRead | kShareWrite}},
-     Call::Open, "a", kRead, kShareRead, kInUse, kSharingRule},
-    {"a handle sharing nothing admits one for attributes only", {{"a", kRead, 0}},
-     Call::Open, "a", kAttributes, 0, kOk, kSharingRule},
-    {"a handle not sharing deleting refuses an open for deleting",
-     {{"a", kRead, kShareRead | kShareWrite}},
-     Call::Open, "a", p::kDelete, kShareAll, kInUse, kSharingRule},
-    {"a handle sharing everything admits an open for deleting", {{"a", kRead | kWrite, kShareAll}},
-     Call::Open, "a", p::kDelete, kShareAll, kOk, kSharingRule},
-    {"an open for deleting refuses one that does not share deleting",
-     {{"a", p::kDelete, kShareAll}},
-     Call::Open, "a", kRead, kShareRead | kShareWrite, kInUse, kSharingRule},
-    // Renames over a file that is open, whatever its share mode.
-    {"a rename over a file held sharing nothing", {{"b", kRead, 0}},
-     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
-    {"a rename over a file held sharing everything", {{"b", kRead, kShareAll}},
-     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
-    {"a rename over a file held for its attributes only", {{"b", kAttributes, kShareAll}},
-     Call::Rename, "a", 0, 0, kDenied, kRenameOverOpen},
-    // A rename opens its source for deleting.
-    {"a rename whose source is held without sharing deleting",
-     {{"a", kRead, kShareRead | kShareWrite}},
-     Call::Rename, "a", 0, 0, kInUse,
-     "Wine ntdll tests file.c test_file_rename_information (a rename opens the old path with "
-     "DELETE access) and kernel32 test_file_sharing (an open for DELETE against a handle without "
-     "FILE_SHARE_DELETE: ERROR_SHARING_VIOLATION)"},
-    // Removing a file that is open.
-    {"removing a file held without sharing deleting", {{"a", kRead, kShareRead | kShareWrite}},
-     Call::Remove, "a", 0, 0, kInUse,
-     "Microsoft, DeleteFileA: fails while another handle is open without FILE_SHARE_DELETE; the "
-     "code, ERROR_SHARING_VIOLATION, is Wine kernel32 tests file.c test_file_sharing's for an open "
-     "for DELETE against such a handle"},
-    {"removing a file held sharing deleting", {{"a", kRead, kShareRead | kShareDelete}},
-     Call::Remove, "a", 0, 0, kOk,
-     "Wine kernel32 tests file.c test_DeleteFileA (a file open with FILE_SHARE_DELETE: removed)"},
-    // A name waiting to be deleted.
-    {"making a name waiting to be deleted anew",
-     kDeletePending, Call::CreateNew, "a", 0, 0, kDenied,
-     "Microsoft, DeleteFileA (CreateFile on a file marked for deletion: ERROR_ACCESS_DENIED); "
-     "Microsoft's fastfat sample (Windows-driver-samples filesys/fastfat/create.c, "
-     "FatCommonCreate: a name pending delete answers STATUS_DELETE_PENDING before any disposition "
-     "is weighed) and the NTSTATUS to Win32 error mapping (STATUS_DELETE_PENDING is "
-     "ERROR_ACCESS_DENIED). Wine 8 answers ERROR_FILE_EXISTS", p::kErrorFileExists},
-    {"asking for the attributes of a name waiting to be deleted", kDeletePending, Call::Attributes,
-     "a", 0, 0, kDenied,
-     "Microsoft, NTSTATUS to Win32 error mapping (STATUS_DELETE_PENDING is ERROR_ACCESS_DENIED); "
-     "reproduced on Windows in llvm-project issue 89137. Wine 8 answers the attributes", kOk},
-    {"listing a name waiting to be deleted", kDeletePending, Call::List, "a", 0, 0, kOk,
-     "Raymond Chen, The Old New Thing, 2004-06-07, \"Deleted but not yet forgotten\" (a file "
-     "deleted while open hangs around until its handles are closed); Microsoft, DeleteFileA: the "
-     "file goes only when its last handle is closed"},
-    // Making a new file under a name that exists.
-    {"CREATE_NEW on an existing name", {}, Call::CreateNew, "a", 0, 0, p::kErrorFileExists,
-     "Wine kernel32 tests file.c test_CreateFile2 (CREATE_NEW on an existing file: "
-     "ERROR_FILE_EXISTS)"},
-    // The turn asks who a folder is while another program uses it.
-    {"a folder opened for its identity while in use",
-     {{"f", kRead, 0, p::kFileFlagBackupSemantics}},
-     Call::Open, "f", kAttributes, kShareAll, kOk,
-     "Wine kernel32 tests file.c test_file_sharing (FILE_READ_ATTRIBUTES joins no sharing check); "
-     "Microsoft, CreateFileA: a folder opens with FILE_FLAG_BACKUP_SEMANTICS"},
-};
-// clang-format on
-
-// Whether the program runs under Wine: its ntdll names its version.
-bool UnderWine() {
-  const p::HMODULE ntdll = p::LoadLibraryA("ntdll.dll");
-  return ntdll != nullptr && p::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-DWORD Answer(bool succeeded) { return succeeded ? kOk : p::GetLastError(); }
-
-DWORD Make(const Row& row) {
-  switch (row.call) {
-    case Call::Open:
-    case Call::CreateNew: {
-      const bool create = row.call == Call::CreateNew;
-      const p::HANDLE handle = p::CreateFileA(
-          row.name, create ? p::kGenericWrite : row.access, create ? 0 : row.share, nullptr,
-          create ? p::kCreateNew : p::kOpenExisting, p::kFileFlagBackupSemantics, nullptr);
-      const DWORD answer = Answer(handle != p::InvalidHandleValue());
-      if (handle != p::InvalidHandleValue()) p::CloseHandle(handle);
-      return answer;
-    }
-    case Call::Attributes:
-      return Answer(p::GetFileAttributesA(row.name) != p::kInvalidFileAttributes);
-    case Call::List: {
-      p::WIN32_FIND_DATAA found{};
-      const p::HANDLE search = p::FindFirstFileA(row.name, &found);
-      const DWORD answer = Answer(search != p::InvalidHandleValue());
-      if (search != p::InvalidHandleValue()) p::FindClose(search);
-      return answer;
-    }
-    case Call::Remove:
-      return Answer(p::DeleteFileA(row.name) != 0);
-    case Call::Rename:
-      return Answer(p::MoveFileExA("a", "b", p::kMoveFileReplaceExisting) != 0);
-  }
-  return kOk;
-}
-
 TEST(WindowsAnswers, EachRowAsWindowsAnswers) {
-  const bool wine = UnderWine();
+  const bool wine = answers::UnderWine();
   int differing = 0;
-  for (const Row& row : kRows) {
-    ScratchFolder scratch;
-    ScratchFolder::WriteFile("a", "old");
-    ScratchFolder::WriteFile("b", "older");
-    ScratchFolder::WriteFile("f/inside");
-    std::vector<p::HANDLE> held;
-    for (const Hold& hold : row.holds) {
-      const p::HANDLE handle =
-          p::CreateFileA(hold.name, hold.access, hold.share, nullptr, p::kOpenExisting,
-                         hold.flags | p::kFileFlagBackupSemantics, nullptr);
-      ASSERT_NE(handle, p::InvalidHandleValue()) << row.situation << ": the hold on " << hold.name;
-      if (hold.closed) {
-        p::CloseHandle(handle);
-      } else {
-        held.push_back(handle);
-      }
-    }
-    const DWORD answer = Make(row);
-    for (const p::HANDLE handle : held) p::CloseHandle(handle);
+  for (const answers::Row& row : answers::Rows()) {
+    const testing::ScratchFolder scratch;
+    const std::optional<platform::DWORD> answer = answers::Answer(row);
+    ASSERT_TRUE(answer) << row.situation << ": a hold could not be placed";
     if (row.wine) ++differing;
-    const DWORD expected = wine && row.wine ? *row.wine : row.answer;
-    EXPECT_EQ(answer, expected) << row.situation << (wine ? " (Wine)" : "")
-                                << "; source: " << row.source;
+    EXPECT_EQ(answers::Named(*answer), answers::Named(answers::Expected(row, wine)))
+        << row.situation << (wine ? " (Wine)" : "") << "; source: " << row.source;
   }
-  std::printf("windows answers: %zu rows, %d where Wine answers otherwise\n", std::size(kRows),
-              differing);
+  std::printf("windows answers: %zu rows, %d where Wine answers otherwise\n",
+              answers::Rows().size(), differing);
 }
 
 }  // namespace
