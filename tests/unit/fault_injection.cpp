@@ -104,13 +104,15 @@ BOOL GetFileInformationByHandle(HANDLE file, platform::BY_HANDLE_FILE_INFORMATIO
 
 // A start is held (suspended) as a handle that numbers its command line,
 // far above any descriptor; it counts as started when let go, as ended
-// when terminated.
+// when terminated. A start that is not suspended is started at once.
 constexpr std::size_t kHeldBase = 0x40000000;
 std::size_t HeldIndex(HANDLE handle) { return reinterpret_cast<std::size_t>(handle) - kHeldBase; }
-BOOL CreateProcessA(const char*, char* commandLine, void*, void*, BOOL, DWORD, void*, const char*,
-                    platform::STARTUPINFOA*, platform::PROCESS_INFORMATION* information) {
+BOOL CreateProcessA(const char*, char* commandLine, void*, void*, BOOL, DWORD flags, void*,
+                    const char*, platform::STARTUPINFOA*,
+                    platform::PROCESS_INFORMATION* information) {
   const auto handle = reinterpret_cast<HANDLE>(kHeldBase + active->Held.size());
   active->Held.emplace_back(commandLine);
+  if ((flags & platform::kCreateSuspended) == 0) active->Started.emplace_back(commandLine);
   *information = {handle, handle, 0, 0};
   return 1;
 }
