@@ -62,7 +62,7 @@ class FaultInjector {
   std::string FailedCall;
   std::string FailedPath;
   std::vector<std::string> Held;     // made, suspended or not, in order
-  std::vector<std::string> Started;  // made to run, or let go
+  std::vector<std::string> Started;  // made to run
   std::vector<std::string> Ended;    // ended before they ran
   std::vector<std::string> Boxes;    // "caption: text"
   std::int64_t Paused = 0;           // milliseconds of pauses asked for, none made

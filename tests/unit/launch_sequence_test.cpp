@@ -174,10 +174,6 @@ platform::BOOL CreateProcessA(const char* application, char* commandLine, void*,
   information->hThread = reinterpret_cast<platform::HANDLE>(std::intptr_t{200 + created});
   return 1;
 }
-platform::DWORD ResumeThread(platform::HANDLE thread) {
-  calls += "ResumeThread(" + std::to_string(Number(thread)) + ") ";
-  return 1;
-}
 platform::BOOL TerminateProcess(platform::HANDLE process, platform::UINT) {
   calls += "TerminateProcess(" + std::to_string(Number(process)) + ") ";
   return 1;
@@ -379,7 +375,6 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     platform::CallTable& table = platform::Calls();
     table.GetFileAttributesA = &script::Attributes;
     table.CreateProcessA = &script::CreateProcessA;
-    table.ResumeThread = &script::ResumeThread;
     table.TerminateProcess = &script::TerminateProcess;
     table.GetEnvironmentVariableA = &script::GetEnvironmentVariableA;
     table.OpenProcessToken = &script::OpenProcessToken;
