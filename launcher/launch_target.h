@@ -40,15 +40,14 @@ class PreparedLaunch {
   explicit PreparedLaunch(LaunchChoice choice) : choice_(std::move(choice)) {}
 
   // Starts the program suspended and ends it: Windows then says whether
-  // it needs rights that Tidemark lacks. Where Tidemark's save would go to the
-  // VirtualStore, asks the same of the client, which reads uo.cfg.
+  // it needs rights that Tidemark lacks. Where Tidemark's save would go to
+  // the VirtualStore, asks the same of the client, which reads uo.cfg.
   void LearnNeeds();
   // Whether the program or the client needs rights that Tidemark lacks:
   // then Tidemark saves nothing, and a copy with rights does the whole job.
   bool NeedsRights() const { return !needsRightsFor_.IsEmpty(); }
-  // Starts Tidemark again, elevated. A "No"
-  // at the prompt ends the run quietly; a failure says why in a box.
-  // Returns the exit code, 0.
+  // Starts Tidemark again, elevated. A "No" at the prompt ends the run
+  // quietly; a failure says why in a box. Returns the exit code, 0.
   std::int32_t RestartElevated();
   // After the save: starts the program; one that CreateProcessA does not
   // start is tried the way Explorer starts it; or the warning.

@@ -17,28 +17,27 @@ constexpr platform::UINT kNeverRan = 1;
 // "C:\Program.exe" for "C:\Program Files\..."; a writable buffer, which only
 // CreateProcessW needs, costs nothing here.
 //
-// Ended at once rather than held until the save is done: held, it would
-// need a job object that ends it with Tidemark (JOB_OBJECT_LIMIT_KILL_ON_
-// JOB_CLOSE, cleared when it is let go). A process never leaves a job ("Job
-// Objects"), so the program would run its whole life in Tidemark's; before
-// Windows 8 a process has one job at most ("Nested Jobs"), so there it could
-// use none of its own, and AssignProcessToJobObject fails with
-// ERROR_ACCESS_DENIED for a process in a job already (its page; Wine's
-// dlls/kernel32/tests/process.c, test_BreakawayOk), as the program is
-// wherever Tidemark itself runs in one (started by a launcher, or, lacking
-// a manifest, by Explorer on Vista and 7: "How to Work Around Program
-// Compatibility Assistant (PCA) JobObjects Interfering with Your
-// JobObjects", Chris Jackson's blog on MSDN), unless that job lets it break
-// away ("Process Creation Flags", CREATE_BREAKAWAY_FROM_JOB). The price is
-// a second start: one CreateProcessA more, 17 ms under Wine here (35 ms on a
-// loaded machine).
+// Ended at once, not held until the save is done. Held, it would need a
+// job object to end it with Tidemark (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE,
+// cleared when it is let go), and a process never leaves its job ("Job
+// Objects"): the program would run its whole life in Tidemark's. Before
+// Windows 8 a process has one job at most ("Nested Jobs"): there the
+// program could use none of its own, and AssignProcessToJobObject fails
+// with ERROR_ACCESS_DENIED (its page; Wine's dlls/kernel32/tests/process.c,
+// test_BreakawayOk) wherever Tidemark itself runs in a job, as when a
+// launcher starts it, or Explorer on Vista and 7 starts it without a
+// manifest (Chris Jackson, "How to Work Around Program Compatibility
+// Assistant (PCA) JobObjects Interfering with Your JobObjects", MSDN
+// blogs), unless that job lets its processes break away ("Process Creation
+// Flags", CREATE_BREAKAWAY_FROM_JOB). The price: one CreateProcessA more
+// per start, 17 ms under Wine here (35 ms on a loaded machine).
 //
-// What remains: Tidemark killed after the system has made the process,
-// inside CreateProcessA, and before the TerminateProcess right after it,
-// leaves the program suspended. That window is at most one CreateProcessA
-// and one TerminateProcess, the 17 ms above under Wine; no source gives its
-// length on Windows. TerminateProcess once called needs Tidemark no longer:
-// it starts the end and returns (its page).
+// What remains: a kill of Tidemark after the system has made the process,
+// inside CreateProcessA, and before the TerminateProcess right after it
+// leaves the program suspended: a window of at most one CreateProcessA and
+// one TerminateProcess, those 17 ms under Wine; no source gives its length
+// on Windows. Once called, TerminateProcess needs Tidemark no longer: it
+// starts the end and returns (its page).
 SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder)
     : commandLine_('"' + std::string(path.View()) + '"'), workingFolder_(workingFolder.View()) {
   platform::PROCESS_INFORMATION started{};

@@ -410,9 +410,9 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
                       DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
 // Starting a program, suspended where asked, and ending a process (this
-// one, or one it started). The POSIX stand-in starts the
-// program named by the command line's first token, quoted or not, without a
-// shell and without waiting (see posix/process_posix.cpp).
+// one, or one it started). The POSIX stand-in starts the program named by
+// the command line's first token, quoted or not, without a shell and
+// without waiting (see posix/process_posix.cpp).
 BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
                     void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
