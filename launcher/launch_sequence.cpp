@@ -45,9 +45,10 @@ std::int32_t LaunchSequence::Run() {
 
 // What the start needs is learnt before anything is written: where rights
 // are needed, the save of a copy without them would go to the VirtualStore,
-// which the program started with rights never reads. The program is held
-// suspended over the save, and ended unrun if the save fails. A run that
-// starts nothing asks only what decides who reads its save: the client.
+// which the program started with rights never reads. The program runs
+// only once the save is done; a failed save never starts it.
+// A run that starts nothing asks only what decides who reads its save:
+// the client.
 std::int32_t LaunchSequence::RunFrom(const TextValue& modulePath) {
   FindFolders(modulePath);
   std::optional<PreparedLaunch> launch;

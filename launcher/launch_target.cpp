@@ -93,8 +93,7 @@ void PreparedLaunch::Start() {
     return;
   }
   if (start_ && start_->Started()) {
-    if (start_->Resume()) return;
-    start_.reset();  // ended, never having run
+    if (start_->Run()) return;
     Warn(NotStartedText(choice_.Path));
     return;
   }

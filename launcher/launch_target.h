@@ -35,24 +35,24 @@ LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue&
 // one. Asked only where the save would be redirected.
 bool ClientNeedsRights(const TextValue& programFolder);
 
-// The chosen program, started suspended until uo.cfg is saved.
+// The chosen program: what its start needs is asked before uo.cfg is
+// saved, and it is started once the save is done.
 class PreparedLaunch {
  public:
   explicit PreparedLaunch(LaunchChoice choice) : choice_(std::move(choice)) {}
 
-  // Starts the program suspended: Windows then says whether it needs
-  // rights that Tidemark lacks. Where Tidemark's save would go to the
-  // VirtualStore, asks the same of the client, which reads uo.cfg.
+  // Starts the program suspended and ends it: Windows then says whether
+  // it needs rights that Tidemark lacks. Where Tidemark's save would go to
+  // the VirtualStore, asks the same of the client, which reads uo.cfg.
   void LearnNeeds();
   // Whether the program or the client needs rights that Tidemark lacks:
   // then Tidemark saves nothing, and a copy with rights does the whole job.
   bool NeedsRights() const { return !needsRightsFor_.IsEmpty(); }
-  // Ends the suspended program and starts Tidemark again, elevated. A "No"
-  // at the prompt ends the run quietly; a failure says why in a box.
-  // Returns the exit code, 0.
+  // Starts Tidemark again, elevated. A "No" at the prompt ends the run
+  // quietly; a failure says why in a box. Returns the exit code, 0.
   std::int32_t RestartElevated();
-  // After the save: lets the program run; one that CreateProcessA could
-  // not start is tried the way Explorer starts it; or the warning.
+  // After the save: starts the program; one that CreateProcessA does not
+  // start is tried the way Explorer starts it; or the warning.
   void Start();
 
  private:

@@ -1,7 +1,5 @@
 #include "launcher/suspended_start.h"
 
-#include <string>
-
 namespace tidemark {
 
 namespace {
@@ -17,47 +15,64 @@ constexpr platform::UINT kNeverRan = 1;
 // documents none. The path in double quotes, so that Windows never tries
 // "C:\Program.exe" for "C:\Program Files\..."; a writable buffer, which only
 // CreateProcessW needs, costs nothing here.
-SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder) {
-  std::string commandLine(1, '"');
-  commandLine.append(path.View()).push_back('"');
+//
+// Ended at once, not held until the save is done. Held, it would need a
+// job object to end it with Tidemark (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE,
+// cleared when it is let go), and a process never leaves its job ("Job
+// Objects"): the program would run its whole life in Tidemark's. Before
+// Windows 8 a process has one job at most ("Nested Jobs"): there the
+// program could use none of its own, and AssignProcessToJobObject fails
+// with ERROR_ACCESS_DENIED (its page; Wine's dlls/kernel32/tests/process.c,
+// test_BreakawayOk) wherever Tidemark itself runs in a job, as when a
+// launcher starts it, or Explorer on Vista and 7 starts it without a
+// manifest (Chris Jackson, "How to Work Around Program Compatibility
+// Assistant (PCA) JobObjects Interfering with Your JobObjects", MSDN
+// blogs), unless that job lets its processes break away ("Process Creation
+// Flags", CREATE_BREAKAWAY_FROM_JOB). The price: one CreateProcessA more
+// per start, 17 ms under Wine here (35 ms on a loaded machine).
+//
+// What remains: a kill of Tidemark after the system has made the process,
+// inside CreateProcessA, and before the TerminateProcess right after it
+// leaves the program suspended: a window of at most one CreateProcessA and
+// one TerminateProcess, those 17 ms under Wine; no source gives its length
+// on Windows. Once called, TerminateProcess needs Tidemark no longer: it
+// starts the end and returns (its page).
+SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder)
+    : commandLine_('"' + std::string(path.View()) + '"'), workingFolder_(workingFolder.View()) {
+  platform::PROCESS_INFORMATION started{};
+  if (!Create(platform::kCreateSuspended, started)) {
+    error_ = platform::GetLastError();
+    return;
+  }
+  // No code of it has run ("Process Creation Flags", CREATE_SUSPENDED); the
+  // handle CreateProcess gives has every right ("Process Handles and
+  // Identifiers"), so the end cannot be refused.
+  platform::TerminateProcess(started.hProcess, kNeverRan);
+  platform::CloseHandle(started.hThread);
+  platform::CloseHandle(started.hProcess);
+  started_ = true;
+}
+
+bool SuspendedStart::NeedsRights() const {
+  return !started_ && error_ == platform::kErrorElevationRequired;
+}
+
+bool SuspendedStart::Run() {
+  platform::PROCESS_INFORMATION started{};
+  if (!started_ || !Create(0, started)) return false;
+  platform::CloseHandle(started.hThread);
+  platform::CloseHandle(started.hProcess);
+  return true;
+}
+
+bool SuspendedStart::Create(platform::DWORD flags, platform::PROCESS_INFORMATION& started) {
   platform::STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = platform::kStartfUseShowWindow;
   startup.wShowWindow = platform::kSwShow;
-  platform::PROCESS_INFORMATION started{};
-  if (platform::CreateProcessA(
-          nullptr, commandLine.data(), nullptr, nullptr, 0, platform::kCreateSuspended, nullptr,
-          workingFolder.IsEmpty() ? nullptr : workingFolder.Bytes(), &startup, &started) == 0) {
-    error_ = platform::GetLastError();
-    return;
-  }
-  process_ = started.hProcess;
-  thread_ = started.hThread;
-}
-
-SuspendedStart::~SuspendedStart() {
-  // No code of it has run: "Process Creation Flags", CREATE_SUSPENDED.
-  if (Started()) platform::TerminateProcess(process_, kNeverRan);
-  Close();
-}
-
-bool SuspendedStart::NeedsRights() const {
-  return !Started() && error_ == platform::kErrorElevationRequired;
-}
-
-bool SuspendedStart::Resume() {
-  if (!Started()) return false;
-  // ResumeThread answers the thread's former suspend count, or -1.
-  if (platform::ResumeThread(thread_) == 0xFFFFFFFFu) return false;
-  Close();
-  return true;
-}
-
-void SuspendedStart::Close() {
-  if (thread_ != nullptr) platform::CloseHandle(thread_);
-  if (process_ != nullptr) platform::CloseHandle(process_);
-  thread_ = nullptr;
-  process_ = nullptr;
+  return platform::CreateProcessA(nullptr, commandLine_.data(), nullptr, nullptr, 0, flags, nullptr,
+                                  workingFolder_.empty() ? nullptr : workingFolder_.c_str(),
+                                  &startup, &started) != 0;
 }
 
 }  // namespace tidemark

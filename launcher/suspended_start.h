@@ -1,8 +1,13 @@
-// Starting a program so that none of its code runs yet: CreateProcessA with
-// CREATE_SUSPENDED. Windows decides at that call what the start needs, so
-// Tidemark learns it before it writes anything, and the program runs only
-// once uo.cfg is saved. A program never let go is ended, never having run.
+// Asking Windows what starting a program needs, before Tidemark writes
+// anything, and starting it once uo.cfg is saved. The question is a start
+// with CREATE_SUSPENDED, ended at once, before any code of it has run:
+// Windows decides at that call what the start needs. Nothing is held over
+// the turn's and the save's waits, so a run killed there (Task Manager's
+// "End task", a scanner, a crash) leaves no never-run program holding its
+// file open; after the save the program is started again, to run.
 #pragma once
+
+#include <string>
 
 #include "platform/platform.h"
 #include "support/text_value.h"
@@ -12,26 +17,25 @@ namespace tidemark {
 class SuspendedStart {
  public:
   // Starts `path` (quoted, without arguments, show state 5) suspended, in
-  // `workingFolder`, or in this process's current folder where it is empty.
+  // `workingFolder`, or in this process's current folder where it is
+  // empty, and ends it at once.
   SuspendedStart(const TextValue& path, const TextValue& workingFolder);
-  // Ends a program that was never let go, and closes its handles.
-  ~SuspendedStart();
-  SuspendedStart(const SuspendedStart&) = delete;
-  SuspendedStart& operator=(const SuspendedStart&) = delete;
 
-  // Whether it holds a program started and not yet let go.
-  bool Started() const { return process_ != nullptr; }
+  // Whether Windows started it.
+  bool Started() const { return started_; }
   // Whether the start failed because the program needs administrator
   // rights that this process lacks.
   bool NeedsRights() const;
-  // Lets the program run; false (and the program ended) where it cannot.
-  bool Resume();
+  // Starts it again, the same way but not suspended; false where Windows
+  // does not start it now.
+  bool Run();
 
  private:
-  void Close();
+  bool Create(platform::DWORD flags, platform::PROCESS_INFORMATION& started);
 
-  platform::HANDLE process_ = nullptr;
-  platform::HANDLE thread_ = nullptr;
+  std::string commandLine_;
+  std::string workingFolder_;
+  bool started_ = false;
   platform::DWORD error_ = 0;
 };
 

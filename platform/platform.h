@@ -91,8 +91,8 @@ struct PROCESS_INFORMATION {
   DWORD dwProcessId;
   DWORD dwThreadId;
 };
-// The first thread waits, running none of the program's code, until
-// ResumeThread lets it go.
+// The first thread waits, running none of the program's code, until it is
+// let go or the process is ended.
 inline constexpr DWORD kCreateSuspended = 0x4;
 
 struct SYSTEMTIME {
@@ -414,15 +414,14 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD desired, H
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
-// Starting a program, suspended where asked, letting it run, and ending a
-// process (this one, or one it started). The POSIX stand-in starts the
-// program named by the command line's first token, quoted or not, without a
-// shell and without waiting (see posix/process_posix.cpp).
+// Starting a program, suspended where asked, and ending a process (this
+// one, or one it started). The POSIX stand-in starts the program named by
+// the command line's first token, quoted or not, without a shell and
+// without waiting (see posix/process_posix.cpp).
 BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
                     void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
                     PROCESS_INFORMATION* processInformation);
-DWORD ResumeThread(HANDLE thread);
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
 // An environment variable's value (kernel32): the bytes copied, or the
 // size needed (its zero included) where it does not fit; 0 where unset.
@@ -491,7 +490,6 @@ struct CallTable {
   decltype(&os::RegQueryValueExA) RegQueryValueExA = &os::RegQueryValueExA;
   decltype(&os::RegCloseKey) RegCloseKey = &os::RegCloseKey;
   decltype(&os::CreateProcessA) CreateProcessA = &os::CreateProcessA;
-  decltype(&os::ResumeThread) ResumeThread = &os::ResumeThread;
   decltype(&os::TerminateProcess) TerminateProcess = &os::TerminateProcess;
   decltype(&os::GetEnvironmentVariableA) GetEnvironmentVariableA = &os::GetEnvironmentVariableA;
   decltype(&os::LoadLibraryA) LoadLibraryA = &os::LoadLibraryA;
@@ -578,7 +576,6 @@ inline BOOL CreateProcessA(const char* applicationName, char* commandLine, void*
                                 inheritHandles, creationFlags, environment, currentDirectory,
                                 startupInfo, processInformation);
 }
-inline DWORD ResumeThread(HANDLE thread) { return Calls().ResumeThread(thread); }
 inline BOOL TerminateProcess(HANDLE process, UINT exitCode) {
   return Calls().TerminateProcess(process, exitCode);
 }

@@ -7,25 +7,21 @@
 //   - CREATE_SUSPENDED: the new process's first thread "is created in a
 //     suspended state, and does not run until the ResumeThread function is
 //     called" (Process Creation Flags, learn.microsoft.com/windows/win32/
-//     procthread/process-creation-flags). Here the program is checked as
-//     CreateProcessA checks it (present, a program, rights) when it is
-//     created, and started only at ResumeThread, so none of its code runs
-//     before; ResumeThread answers the suspend count it had, 1 (its page,
-//     and Wine's dlls/kernel32/tests/process.c, test_SuspendFlag, which
-//     also sees the child still running unrun after a pause).
-//     TerminateProcess of one never resumed ends it unrun; of one resumed,
-//     it kills it.
-//   - a suspended process stays until it is resumed or ended, whatever
-//     becomes of its handles ("closing a handle does not terminate the
-//     associated process", CloseHandle's page): one left so is reported on
-//     standard error when this process ends, so a test sees the leak.
+//     procthread/process-creation-flags; Wine's dlls/kernel32/tests/
+//     process.c, test_SuspendFlag, sees the child still unrun after a
+//     pause). Here the program is checked as CreateProcessA checks it
+//     (present, a program, rights) and never started: Tidemark lets no
+//     suspended process go. TerminateProcess of one ends it unrun; of one
+//     started, it kills it.
+//   - a suspended process stays until it is ended, whatever becomes of its
+//     handles ("closing a handle does not terminate the associated
+//     process", CloseHandle's page): one left so is reported on standard
+//     error when this process ends, so a test sees the leak.
 //   - lpCurrentDirectory: the new process's current folder; one that is
 //     not a folder fails the start with ERROR_DIRECTORY (267; Wine's
 //     process.c, test_Directory).
 // What it leaves out: a suspended process here has no process id, no
-// loaded image and no hold on its file; the environment and elevation are
-// those at creation, taken again at ResumeThread (Tidemark changes neither
-// in between); handles are inherited by no one.
+// loaded image and no hold on its file; handles are inherited by no one.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -207,7 +203,7 @@ struct Child {
   int Show = kNoShowState;
   bool Elevated = false;
   std::optional<std::string> Folder;
-  bool Running = false;  // resumed, or never suspended
+  bool Running = false;  // never suspended
   bool Ended = false;    // by TerminateProcess
   pid_t Pid = 0;
 };
@@ -232,7 +228,7 @@ HANDLE NewHandleFor(const std::shared_ptr<Child>& child) {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
 }
 
-// A suspended process that was neither resumed nor ended stays on Windows.
+// A suspended process that was never ended stays on Windows.
 void ReportLeftSuspended() {
   for (const auto& [handle, child] : Children()) {
     if (child->Running || child->Ended) continue;
@@ -291,24 +287,6 @@ BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void*, v
   static const bool reportsAtExit = std::atexit(&ReportLeftSuspended) == 0;
   (void)reportsAtExit;
   return 1;
-}
-
-DWORD os::ResumeThread(HANDLE thread) {
-  constexpr DWORD kFailed = 0xFFFFFFFFu;
-  const std::shared_ptr<Child> child = ChildOf(thread);
-  if (child == nullptr || child->Ended) {
-    SetLastError(child == nullptr ? kErrorInvalidHandle : kErrorAccessDenied);
-    return kFailed;
-  }
-  if (child->Running) return 0;  // not suspended
-  child->Running = true;
-  const UINT answer = Spawn(child->CommandLine.c_str(), child->Show, child->Elevated,
-                            child->Folder ? child->Folder->c_str() : nullptr, &child->Pid);
-  if (answer <= kErrorGeneralFailure) {
-    SetLastError(answer);
-    return kFailed;
-  }
-  return 1;  // its suspend count before the call
 }
 
 BOOL os::TerminateProcess(HANDLE process, UINT exitCode) {

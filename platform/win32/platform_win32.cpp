@@ -262,8 +262,6 @@ BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void* pr
   return done;
 }
 
-DWORD os::ResumeThread(HANDLE thread) { return ::ResumeThread(thread); }
-
 DWORD os::GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
   return ::GetEnvironmentVariableA(name, buffer, size);
 }

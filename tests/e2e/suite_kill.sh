@@ -7,6 +7,36 @@
 # writing leaves uo.cfg at its new size, new up to where the writing was
 # and old after it; it is never missing nor cut short, and nothing else is
 # left. The note counts what the kills left.
+#
+# Under Wine (the stand-in makes no process before a program runs): a run
+# killed while a hold on uo.cfg makes it wait leaves no process of the
+# program it chose. Journals is made once the program is chosen and asked
+# about; the waiting copy must show in the process list.
+if on_wine; then
+  E2E_CASE="kill: while a hold makes it wait"
+  program=$(new_client kill-wait)
+  folder=$(dirname "$program")
+  place_recorder "$folder/uo.exe"
+  printf 'A=1\r\n' >"$folder/uo.cfg"
+  "$E2E_RUNNER" "$E2E_HOLD_FILE" "$(windows_path "$folder")\\uo.cfg" "$(windows_path "$folder").held" 30000 &
+  holder=$!
+  for _ in $(seq 1 300); do [ -e "$folder.held" ] && break; sleep 0.1; done
+  "$E2E_RUNNER" "$program" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 1 300); do [ -d "$folder/Journals" ] && sleep 0.5 && break; sleep 0.1; done
+  expect_folder "$folder/Journals"
+  # The list is taken before the search, which would find itself.
+  processes_of() { local list; list=$(ps -eo pid=,args=); grep -F -e "$folder/$1" -e "$(windows_path "$folder")\\$1" <<<"$list" | awk '{ print $1 }'; }
+  [ -n "$(processes_of tidemark.exe)" ] && pass || fail "the waiting copy is not in the process list"
+  kill -KILL "$pid" "$holder"
+  wait "$pid" "$holder" 2>/dev/null
+  for _ in $(seq 1 30); do [ -z "$(processes_of uo.exe)" ] && break; sleep 0.1; done
+  left=$(processes_of uo.exe)
+  expect_eq "$left" "" "processes of the program left behind"
+  # shellcheck disable=SC2086 # one process id a word
+  [ -n "$left" ] && kill -KILL $left 2>/dev/null
+  was_started "$folder/uo.exe" && fail "the program ran" || pass
+fi
 
 if ! on_wine && [ -z "${TIDEMARK_E2E_WRAPPER:-}" ]; then
   kill_modes=(replace)

@@ -103,19 +103,17 @@ BOOL GetFileInformationByHandle(HANDLE file, platform::BY_HANDLE_FILE_INFORMATIO
 }
 
 // A start is held (suspended) as a handle that numbers its command line,
-// far above any descriptor; it counts as started when let go, as ended
-// when terminated.
+// far above any descriptor; it counts as ended when terminated, and as
+// started where it is not suspended.
 constexpr std::size_t kHeldBase = 0x40000000;
 std::size_t HeldIndex(HANDLE handle) { return reinterpret_cast<std::size_t>(handle) - kHeldBase; }
-BOOL CreateProcessA(const char*, char* commandLine, void*, void*, BOOL, DWORD, void*, const char*,
-                    platform::STARTUPINFOA*, platform::PROCESS_INFORMATION* information) {
+BOOL CreateProcessA(const char*, char* commandLine, void*, void*, BOOL, DWORD flags, void*,
+                    const char*, platform::STARTUPINFOA*,
+                    platform::PROCESS_INFORMATION* information) {
   const auto handle = reinterpret_cast<HANDLE>(kHeldBase + active->Held.size());
   active->Held.emplace_back(commandLine);
+  if ((flags & platform::kCreateSuspended) == 0) active->Started.emplace_back(commandLine);
   *information = {handle, handle, 0, 0};
-  return 1;
-}
-DWORD ResumeThread(HANDLE thread) {
-  active->Started.push_back(active->Held.at(HeldIndex(thread)));
   return 1;
 }
 BOOL TerminateProcess(HANDLE process, platform::UINT exitCode) {
@@ -191,7 +189,6 @@ FaultInjector::FaultInjector() : saved_(platform::Calls()) {
   calls.DeleteFileA = &DeleteFileA;
   calls.RegOpenKeyExA = &RegOpenKeyExA;
   calls.CreateProcessA = &CreateProcessA;
-  calls.ResumeThread = &ResumeThread;
   calls.TerminateProcess = &TerminateProcess;
   calls.GetLocalTime = &GetLocalTime;
   calls.Sleep = &Sleep;

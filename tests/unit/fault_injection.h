@@ -62,8 +62,8 @@ class FaultInjector {
   std::int64_t CallCount = 0;
   std::string FailedCall;
   std::string FailedPath;
-  std::vector<std::string> Held;     // started suspended, in order
-  std::vector<std::string> Started;  // let go
+  std::vector<std::string> Held;     // made, suspended or not, in order
+  std::vector<std::string> Started;  // made to run
   std::vector<std::string> Ended;    // ended before they ran
   std::vector<std::string> Boxes;    // "caption: text"
   std::int64_t Paused = 0;           // milliseconds of pauses asked for, none made

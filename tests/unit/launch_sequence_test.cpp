@@ -223,8 +223,8 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
               "");
 }
 
-// The launch through the call table: CreateProcessA, suspended, let go
-// after the save; the shell behind it for a program that it could not
+// The launch through the call table: CreateProcessA, suspended and ended,
+// again after the save; the shell behind it for a program that it could not
 // start; for one that needs administrator rights where Tidemark has none,
 // or a client that does where Tidemark's save would go to the VirtualStore,
 // Tidemark itself, elevated. Every file is present; what the system answers
@@ -272,10 +272,6 @@ platform::BOOL CreateProcessA(const char* application, char* commandLine, void*,
   ++created;
   information->hProcess = reinterpret_cast<platform::HANDLE>(std::intptr_t{100 + created});
   information->hThread = reinterpret_cast<platform::HANDLE>(std::intptr_t{200 + created});
-  return 1;
-}
-platform::DWORD ResumeThread(platform::HANDLE thread) {
-  calls += "ResumeThread(" + std::to_string(Number(thread)) + ") ";
   return 1;
 }
 platform::BOOL TerminateProcess(platform::HANDLE process, platform::UINT) {
@@ -392,6 +388,17 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
   // handles; the assistant in the folder it inherits, the client in its own.
   const std::string assistant = R"(CreateProcessA((null),"C:\Tools\assist.exe",0,4,1,5,(null)) )";
   const std::string client = R"(CreateProcessA((null),"C:\Games\uo.exe",0,4,1,5,C:\Games\) )";
+  // Each suspended start is ended at once; after the save the program is
+  // started again, not suspended (0).
+  const auto closed = [](char n) {
+    return std::string("CloseHandle(") + n + ") CloseHandle(" + n + ") ";
+  };
+  const auto ended = [&](char n) {
+    return std::string("TerminateProcess(") + n + ") " + closed(n);
+  };
+  const auto run = [&](char n) {
+    return R"(CreateProcessA((null),"C:\Tools\assist.exe",0,0,1,5,(null)) )" + closed(n);
+  };
   const std::string shell =
       "LoadLibraryA(shell32.dll) LoadLibraryA(ole32.dll) "
       "LoadLibraryA(ole32.dll) CoInitializeEx(6) ShellExecuteExA "
@@ -468,30 +475,23 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        notStarted, "(null)", program, "(null)", "(null)"},
       {"shell32 cannot be loaded", kRights, 0, 1, 0, "", "C:\\Games", false, 1, 0,
        assistant + "LoadLibraryA(shell32.dll) ", notStarted, "", "", "", ""},
-      {"started, let go, every handle closed", 0, 0, 0, 1, "", "C:\\Games", true, 1, 0,
-       assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "", "", "", "", ""},
+      {"started, ended, started again after the save, every handle closed", 0, 0, 0, 1, "",
+       "C:\\Games", true, 1, 0, assistant + ended('1') + run('2'), "", "", "", "", ""},
       // The save would go to the VirtualStore: the client is asked too,
       // and ended at once; where it needs rights, so is the assistant.
       {"the client needs rights: the assistant ended, Tidemark again", 0, kRights, 0, 1,
-       "C:\\GAMES", "C:\\Games", true, 1, 0,
-       assistant + client + "TerminateProcess(1) CloseHandle(1) CloseHandle(1) " + shell, "",
-       "runas", self, parameters, "C:\\Games"},
+       "C:\\GAMES", "C:\\Games", true, 1, 0, assistant + ended('1') + client + shell, "", "runas",
+       self, parameters, "C:\\Games"},
       {"the client needs none: ended, the assistant let go", 0, 0, 0, 1, "C:\\Games\\", "C:\\Games",
-       true, 1, 0,
-       assistant + client + "TerminateProcess(2) CloseHandle(2) CloseHandle(2) " +
-           "ResumeThread(1) CloseHandle(1) CloseHandle(1) ",
-       "", "", "", "", ""},
+       true, 1, 0, assistant + ended('1') + client + ended('2') + run('3'), "", "", "", "", ""},
       // Nobody else pays for the question.
       {"writes not virtualized: the client is not asked", 0, kRights, 0, 0, "C:\\Games",
-       "C:\\Games", true, 1, 0, assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "",
-       "", "", "", ""},
+       "C:\\Games", true, 1, 0, assistant + ended('1') + run('2'), "", "", "", "", ""},
       {"not in a virtualized folder: the client is not asked", 0, kRights, 0, 1, "C:\\Game",
-       "C:\\Games", true, 1, 0, assistant + "ResumeThread(1) CloseHandle(1) CloseHandle(1) ", "",
-       "", "", "", ""},
+       "C:\\Games", true, 1, 0, assistant + ended('1') + run('2'), "", "", "", "", ""},
       // Windows virtualizes the folder reached, whatever names it.
       {"a short name of a virtualized folder: the client asked", 0, kRights, 0, 1,
-       "C:\\Program Files", "C:\\Games", true, 1, 0,
-       assistant + client + "TerminateProcess(1) CloseHandle(1) CloseHandle(1) " + shell, "",
+       "C:\\Program Files", "C:\\Games", true, 1, 0, assistant + ended('1') + client + shell, "",
        "runas", self, parameters, "C:\\Games", nullptr, "C:\\Program Files\\Games\\"},
   };
   for (const Case& c : cases) {
@@ -499,7 +499,6 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     platform::CallTable& table = platform::Calls();
     table.GetFileAttributesA = &script::Attributes;
     table.CreateProcessA = &script::CreateProcessA;
-    table.ResumeThread = &script::ResumeThread;
     table.TerminateProcess = &script::TerminateProcess;
     table.GetEnvironmentVariableA = &script::GetEnvironmentVariableA;
     table.OpenProcessToken = &script::OpenProcessToken;
