@@ -59,6 +59,11 @@ LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue&
 // lacks), its start fails all the same; the shell then asks for them.
 // Where Windows elevates Tidemark's children itself (requested_rights.h),
 // the program's own signs are read first: its start would not fail but ask.
+// The worst case left: a program that needs rights by no sign read gets
+// the layer's prompt, naming it, at its start, and runs with rights,
+// reading the real uo.cfg while the save goes to the VirtualStore (and,
+// for all any page says, before the save: whether the layer keeps
+// CREATE_SUSPENDED is not known). Without the layer, nothing changes.
 void PreparedLaunch::LearnNeeds() {
   if (choice_.Path.IsEmpty()) return;
   if (RunsWithoutRights() && CreateProcessElevates() && AsksForRights(choice_.Path)) {

@@ -1,7 +1,6 @@
 #include "launcher/requested_rights.h"
 
 #include <cctype>
-#include <optional>
 #include <string>
 
 #include "launcher/access_token.h"
@@ -24,11 +23,13 @@ TextValue LayersIn(platform::HKEY root, const TextValue& program) {
   TRegistry reg;
   reg.UseRootKey(root);
   // HKEY_CURRENT_USER\Software is one key for 32- and 64-bit programs;
-  // HKEY_LOCAL_MACHINE\Software is redirected for a 32-bit one, and the
-  // Compatibility tab (a 64-bit Explorer's) writes the 64-bit view ("Registry
+  // HKEY_LOCAL_MACHINE\Software is redirected for a 32-bit one ("Registry
   // Keys Affected by WOW64", learn.microsoft.com/windows/win32/winprog64/
-  // shared-registry-keys). Which view Windows reads for a 32-bit program's
-  // own layers no page says: a value only in the 32-bit view is not seen.
+  // shared-registry-keys). The Compatibility tab is Explorer's, a 64-bit
+  // program on 64-bit Windows, so its values for all users are in the
+  // 64-bit view, which is read (32-bit Windows ignores the flag). Which
+  // view Windows itself reads for a 32-bit program no page says: a value
+  // only in the 32-bit view is not seen.
   reg.View = platform::kKeyWow64_64Key;
   if (!reg.OpenKeyReadOnly(kLayersKey)) return {};
   try {
@@ -56,11 +57,12 @@ std::string LevelIn(std::string_view manifest) {
 }
 
 // The execution level of the manifest a program is started with: its
-// RT_MANIFEST resource number 1 ("Using Side-by-side Assemblies as a
-// Resource", learn.microsoft.com/windows/win32/sbscs/using-side-by-side-
-// assemblies-as-a-resource), read from the file mapped as data, so none of
-// its code is prepared or run (LoadLibraryEx's page). Not read: a manifest
-// file beside the program, and one in UTF-16; either counts as none.
+// RT_MANIFEST resource number 1, the process default ("Using Side-by-side
+// Assemblies as a Resource", learn.microsoft.com/windows/win32/sbscs/
+// using-side-by-side-assemblies-as-a-resource), read from the file mapped
+// as data, so none of its code is prepared or run (LoadLibraryEx's page).
+// Not read: a manifest file beside the program, one under another number,
+// and one in UTF-16; each counts as none.
 std::string ExecutionLevelOf(const TextValue& program) {
   const platform::HMODULE image =
       platform::LoadLibraryExA(program.Bytes(), nullptr, platform::kLoadLibraryAsDatafile);
