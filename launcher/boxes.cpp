@@ -37,6 +37,10 @@ TextValue RightsNotGivenText(const TextValue& program) {
   return LoadMessage(MessageId::RightsNotGiven, program);
 }
 
+TextValue RefusedByPolicyText(const TextValue& program) {
+  return LoadMessage(MessageId::RefusedByPolicy, program);
+}
+
 // The letters as "the drive M:" or "the drives M: and N:", then the paths.
 TextValue ElevatedCopyCannotReachText(const std::vector<TextValue>& places) {
   std::vector<std::string> letters;

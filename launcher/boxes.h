@@ -25,6 +25,8 @@ TextValue NotStartedText(const TextValue& program);
 TextValue UnreachableFolderText();
 // Windows refused the rights that `program` needs to Tidemark's restart.
 TextValue RightsNotGivenText(const TextValue& program);
+// A rule of this PC refuses, without asking, the rights `program` needs.
+TextValue RefusedByPolicyText(const TextValue& program);
 // The elevated copy cannot reach `places`: drive letters ("M:") or paths.
 TextValue ElevatedCopyCannotReachText(const std::vector<TextValue>& places);
 // The restart for `program` failed with Windows' error `error`.

@@ -2,6 +2,7 @@
 
 #include "launcher/access_token.h"
 #include "launcher/boxes.h"
+#include "launcher/requested_rights.h"
 #include "launcher/self_elevation.h"
 #include "launcher/shell_start.h"
 #include "launcher/write_redirection.h"
@@ -40,6 +41,8 @@ LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue&
   choice.ProgramFolder = programFolder;
   if (!assistantPath.IsEmpty() && FileIsPresent(assistantPath)) {
     choice.Path = assistantPath;
+    // In an elevated copy, the folder the player started Tidemark in.
+    choice.WorkingFolder = StartFolderGiven().value_or(TextValue());
     return choice;
   }
   choice.WorkingFolder = programFolder;
@@ -54,8 +57,19 @@ LaunchChoice ChooseLaunchTarget(const TextValue& programFolder, const TextValue&
 
 // Where the program needs rights that Tidemark has (or cannot tell it
 // lacks), its start fails all the same; the shell then asks for them.
+// Where Windows elevates Tidemark's children itself (requested_rights.h),
+// the program's own signs are read first: its start would not fail but ask.
+// The worst case left: a program that needs rights by no sign read gets
+// the layer's prompt, naming it, at its start, and runs with rights,
+// reading the real uo.cfg while the save goes to the VirtualStore (and,
+// for all any page says, before the save: whether the layer keeps
+// CREATE_SUSPENDED is not known). Without the layer, nothing changes.
 void PreparedLaunch::LearnNeeds() {
   if (choice_.Path.IsEmpty()) return;
+  if (RunsWithoutRights() && CreateProcessElevates() && AsksForRights(choice_.Path)) {
+    needsRightsFor_ = choice_.Path;
+    return;
+  }
   start_.emplace(choice_.Path, choice_.WorkingFolder);
   if (start_->NeedsRights()) {
     if (RunsWithoutRights()) needsRightsFor_ = choice_.Path;
@@ -75,11 +89,15 @@ void PreparedLaunch::LearnNeeds() {
 // part; "Elevation and process creation APIs", the Windows compatibility
 // team's blog on learn.microsoft.com/archive). A client that needs no
 // rights but is not virtualized (a manifest that asks for "asInvoker", a
-// 64-bit client) would read the real uo.cfg too: that is not asked.
+// 64-bit client) would read the real uo.cfg too: that is not asked. Where
+// Windows elevates Tidemark's children itself, that start would put up a
+// prompt naming the client: its signs are read instead, and a client that
+// needs rights by none of them is taken to need none.
 bool ClientNeedsRights(const TextValue& programFolder) {
   const TextValue client = programFolder + "uo.exe";
-  return WritesAreRedirected(programFolder + "uo.cfg") && FileIsPresent(client) &&
-         SuspendedStart(client, programFolder).NeedsRights();
+  if (!WritesAreRedirected(programFolder + "uo.cfg") || !FileIsPresent(client)) return false;
+  if (CreateProcessElevates()) return AsksForRights(client);
+  return SuspendedStart(client, programFolder).NeedsRights();
 }
 
 std::int32_t PreparedLaunch::RestartElevated() {

@@ -23,7 +23,8 @@ struct LaunchChoice {
   TextValue ProgramFolder;  // the client's folder, ending with "\"
   TextValue Path;           // empty: none is present
   // uomon.exe and uo.exe live in the client's folder and are started
-  // there; the assistant keeps the folder it inherits (empty).
+  // there; the assistant keeps the folder it inherits (empty), or, in an
+  // elevated copy, gets the one its unelevated copy had.
   TextValue WorkingFolder;
   bool IsClient = false;  // the program is uo.exe itself
 };

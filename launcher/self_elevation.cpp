@@ -1,10 +1,13 @@
 #include "launcher/self_elevation.h"
 
+#include <algorithm>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "launcher/boxes.h"
 #include "launcher/elevated_path.h"
+#include "launcher/elevation_policy.h"
 #include "launcher/program_start.h"
 #include "launcher/shell_start.h"
 #include "platform/platform.h"
@@ -13,6 +16,8 @@
 namespace tidemark {
 
 namespace {
+
+constexpr std::string_view kStartFolder = "/StartIn=";
 
 // Whether Windows' answer says the elevated copy could not reach what it
 // was started by: a drive letter of the player's session only, or a
@@ -55,24 +60,42 @@ TextValue PlaceOf(const TextValue& path) {
 
 // The box for Windows' answer to the restart.
 void Report(platform::DWORD error, const TextValue& program, const ElevatedStart& reach) {
-  // A player who declines the prompt has chosen, and is told nothing.
-  if (error == platform::kErrorCancelled) return;
-  // Elevation refused by a rule of the PC: "Automatically deny elevation
-  // requests" answers with "access denied" ("User Account Control settings
-  // and configuration", learn.microsoft.com/windows/security/
-  // application-security/application-control/user-account-control/
-  // settings-and-configuration).
-  if (error == platform::kErrorAccessDenied) {
-    Warn(RightsNotGivenText(program));
-  } else if (CannotReach(error)) {
+  if (CannotReach(error)) {
     std::vector<TextValue> places{PlaceOf(reach.File)};
     if (reach.Directory && PlaceOf(*reach.Directory) != places.front()) {
       places.push_back(PlaceOf(*reach.Directory));
     }
     Warn(ElevatedCopyCannotReachText(places));
+  } else if (ElevationRefusedByPolicy()) {
+    // A rule of the PC refused, with no prompt: whatever Windows answered
+    // (elevation_policy.cpp), the player is told so, and whom to ask.
+    Warn(RefusedByPolicyText(program));
+  } else if (error == platform::kErrorCancelled) {
+    // A player who declines the prompt has chosen, and is told nothing.
+  } else if (error == platform::kErrorAccessDenied) {
+    // Refused for another reason than a "No" or the rules above.
+    Warn(RightsNotGivenText(program));
   } else {
     Warn(RestartFailedText(program, error));
   }
+}
+
+// The elevated copy's parameters: those this one was given, then its
+// current folder (as the copy reaches it) for the programs the copy
+// starts. Known: ShellExecuteEx hands lpParameters to the program started.
+// Not known: whether the process that the elevation makes (the
+// Application Information service starts it: "How User Account Control
+// works") starts in lpDirectory; SHELLEXECUTEINFO's page says nothing of
+// runas there. The folder given last leaves the first parameter, "/N",
+// where it is. An odd quote in the parameters is closed first, so that it
+// does not take the folder in; a folder is never given otherwise.
+std::string ParametersFor(const char* given, const std::optional<TextValue>& folder) {
+  std::string parameters = given;
+  if (!folder) return parameters;
+  if (std::count(parameters.begin(), parameters.end(), '"') % 2 != 0) parameters += '"';
+  if (!parameters.empty()) parameters += ' ';
+  parameters.append(1, '"').append(kStartFolder).append(folder->View());
+  return parameters + '"';
 }
 
 }  // namespace
@@ -101,7 +124,9 @@ std::int32_t RestartElevatedFor(const TextValue& program) {
   ShellRequest request;
   request.File = reach.File;
   request.Verb = "runas";
-  request.Parameters = CommandTail(platform::GetCommandLineA());
+  const std::string parameters =
+      ParametersFor(CommandTail(platform::GetCommandLineA()), reach.Directory);
+  request.Parameters = parameters.c_str();
   request.Directory = reach.Directory ? reach.Directory->Bytes() : nullptr;
   request.Show = platform::kSwShow;
   request.SkipZoneCheck = true;
@@ -109,6 +134,18 @@ std::int32_t RestartElevatedFor(const TextValue& program) {
     Report(error, program, reach);
   }
   return 0;
+}
+
+// The elevated copy finds the client's folder by its own path, wherever it
+// starts; only the assistant, which keeps the folder it inherits, needs the
+// one its parameters name.
+std::optional<TextValue> StartFolderGiven() {
+  const std::int32_t count = CountParameters();
+  const TextValue last = CommandParameter(count);
+  if (count == 0 || !last.View().starts_with(kStartFolder) || last.View() == kStartFolder) {
+    return std::nullopt;
+  }
+  return TextValue(last.View().substr(kStartFolder.size()));
 }
 
 }  // namespace tidemark

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "support/text_value.h"
 
@@ -17,10 +18,16 @@ namespace tidemark {
 
 // Starts this program again, elevated: through the shell with the verb
 // "runas", its own path as the elevated copy reaches it, the parameters it
-// was given and its current folder as the working folder. A "No" at the
-// prompt ends the run quietly; any other failure shows the box that fits
-// Windows' answer, naming `program` where it is the one that needs the
-// rights. Returns the exit code, 0.
+// was given and its current folder as the working folder and, last, as a
+// parameter. A "No" at the prompt ends the run quietly; any other failure,
+// and a refusal by the PC's rules, shows the box that fits, naming
+// `program` where it is the one that needs the rights. Returns the exit
+// code, 0.
 std::int32_t RestartElevatedFor(const TextValue& program);
+
+// In the copy so started: the current folder of the copy that started it,
+// which the restart gives as the last parameter ("/StartIn=" and the
+// folder); none where it was not given.
+std::optional<TextValue> StartFolderGiven();
 
 }  // namespace tidemark

@@ -160,6 +160,17 @@ inline constexpr DWORD kMutexAllAccess = 0x001F0001;
 // A DWORD, nonzero where the token's file and registry writes are
 // virtualized (sent to the player's VirtualStore).
 inline constexpr DWORD kTokenVirtualizationEnabled = 24;
+// A DWORD (TOKEN_ELEVATION_TYPE): 1 a token with no linked one (a standard
+// user's, or any where User Account Control is off), 2 an administrator's
+// elevated one, 3 an administrator's filtered one.
+inline constexpr DWORD kTokenElevationType = 18;
+inline constexpr DWORD kTokenElevationTypeDefault = 1;
+inline constexpr DWORD kTokenElevationTypeLimited = 3;
+// LoadLibraryExA: the file mapped only to read its resources, none of its
+// code prepared; RT_MANIFEST, and the manifest a program is started with.
+inline constexpr DWORD kLoadLibraryAsDatafile = 0x2;
+inline constexpr std::uintptr_t kRtManifest = 24;
+inline constexpr std::uintptr_t kProcessManifestId = 1;
 inline constexpr DWORD kCoinitApartmentThreaded = 0x2;
 inline constexpr DWORD kCoinitDisableOle1Dde = 0x4;
 
@@ -252,6 +263,8 @@ inline constexpr DWORD kKeyRead = 0x20019;
 // The 32-bit registry view, whatever the program's own width: a no-op for a
 // 32-bit program, and what makes a 64-bit build read what the 32-bit one does.
 inline constexpr DWORD kKeyWow64_32Key = 0x0200;
+// The 64-bit view, from a 32-bit program too; 32-bit Windows ignores it.
+inline constexpr DWORD kKeyWow64_64Key = 0x0100;
 inline constexpr DWORD kRegNone = 0;
 inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;
@@ -292,7 +305,6 @@ inline constexpr DWORD kWaitFailed = 0xFFFFFFFFu;
 
 // Command line and module (kernel32).
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
-const char* GetCommandLineA();
 HMODULE GetModuleHandleA(const char* moduleName);
 // UTF-16 to the ANSI code page (kernel32). The POSIX stand-in's ANSI code
 // page is its host's bytes: a unit below 0x100 is that byte, and any other is
@@ -356,6 +368,10 @@ UINT GetSystemDirectoryA(char* buffer, UINT size);
 // it starts in the environment.
 HANDLE GetCurrentProcess();
 void GetStartupInfoA(STARTUPINFOA* startupInfo);
+
+// The bytes of a resource that LoadResource gave (kernel32). The POSIX
+// stand-in gives back what it is given, as Windows' own does.
+void* LockResource(HANDLE resourceData);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
@@ -441,6 +457,17 @@ BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information
                          DWORD* returnLength);
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
 DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer);
+// The command line this process was started with (kernel32).
+const char* GetCommandLineA();
+// A program file mapped to read its resources (kernel32), with
+// kLoadLibraryAsDatafile: its manifest, found as a resource by number. The
+// POSIX stand-in's programs are no Windows images: it maps none, answering
+// ERROR_BAD_EXE_FORMAT, as Windows does for a file that is no image.
+HMODULE LoadLibraryExA(const char* fileName, HANDLE file, DWORD flags);
+HANDLE FindResourceA(HMODULE module, const char* name, const char* type);
+DWORD SizeofResource(HMODULE module, HANDLE resource);
+HANDLE LoadResource(HMODULE module, HANDLE resource);
+BOOL FreeLibrary(HMODULE module);
 // The clock, and pausing.
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
@@ -507,6 +534,12 @@ struct CallTable {
   decltype(&os::MessageBoxA) MessageBoxA = &os::MessageBoxA;
   decltype(&os::QueryDosDeviceA) QueryDosDeviceA = &os::QueryDosDeviceA;
   decltype(&os::GetDriveTypeA) GetDriveTypeA = &os::GetDriveTypeA;
+  decltype(&os::GetCommandLineA) GetCommandLineA = &os::GetCommandLineA;
+  decltype(&os::LoadLibraryExA) LoadLibraryExA = &os::LoadLibraryExA;
+  decltype(&os::FindResourceA) FindResourceA = &os::FindResourceA;
+  decltype(&os::SizeofResource) SizeofResource = &os::SizeofResource;
+  decltype(&os::LoadResource) LoadResource = &os::LoadResource;
+  decltype(&os::FreeLibrary) FreeLibrary = &os::FreeLibrary;
 };
 
 // The table in force for the whole process.
@@ -611,6 +644,20 @@ inline DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD siz
   return Calls().QueryDosDeviceA(deviceName, targetPath, size);
 }
 inline UINT GetDriveTypeA(const char* rootPathName) { return Calls().GetDriveTypeA(rootPathName); }
+inline const char* GetCommandLineA() { return Calls().GetCommandLineA(); }
+inline HMODULE LoadLibraryExA(const char* fileName, HANDLE file, DWORD flags) {
+  return Calls().LoadLibraryExA(fileName, file, flags);
+}
+inline HANDLE FindResourceA(HMODULE module, const char* name, const char* type) {
+  return Calls().FindResourceA(module, name, type);
+}
+inline DWORD SizeofResource(HMODULE module, HANDLE resource) {
+  return Calls().SizeofResource(module, resource);
+}
+inline HANDLE LoadResource(HMODULE module, HANDLE resource) {
+  return Calls().LoadResource(module, resource);
+}
+inline BOOL FreeLibrary(HMODULE module) { return Calls().FreeLibrary(module); }
 inline DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   return Calls().WaitForSingleObject(object, milliseconds);
 }

@@ -12,6 +12,7 @@ enum class MessageId : std::uint32_t {
   RightsNotGiven = 2,           // the elevated restart failed; "%s": the program needing rights
   ElevatedCopyCannotReach = 4,  // "%s": the drives or paths an elevated copy would not reach
   RestartFailed = 5,            // "%s": the program needing rights, then Windows' error number
+  RefusedByPolicy = 6,          // a rule of the PC refused the restart; "%s": the program
   FileCreateError = 61441,      // "%s": the path
   FileOpenError = 61442,        // "%s": the path
   StreamReadError = 61443,

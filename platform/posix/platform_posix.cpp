@@ -209,7 +209,7 @@ DWORD os::GetCurrentDirectoryW(DWORD size, WCHAR* buffer) {
   return needed - 1;
 }
 
-const char* GetCommandLineA() {
+const char* os::GetCommandLineA() {
   static const std::string line = BuildCommandLine();
   return line.c_str();
 }

@@ -59,6 +59,7 @@ constexpr UINT kErrorInvalidParameter = 87;
 constexpr UINT kErrorNoAssociation = 1155;
 constexpr UINT kErrorGeneralFailure = 31;
 constexpr DWORD kErrorInvalidHandle = 6;
+constexpr DWORD kErrorBadExeFormat = 193;
 // Where a started program finds the show state it was started with.
 constexpr const char* kShowStateVariable = "TIDEMARK_SHOW_STATE";
 
@@ -417,6 +418,36 @@ void* os::GetProcAddress(HMODULE module, const char* procName) {
   }
   SetLastError(kErrorProcNotFound);
   return nullptr;
+}
+
+// The programs here are Linux ones, no Windows images: none is mapped for
+// its resources (ERROR_BAD_EXE_FORMAT), so no module handle reaches the
+// resource calls but one that is not valid (ERROR_INVALID_HANDLE).
+HMODULE os::LoadLibraryExA(const char*, HANDLE, DWORD) {
+  SetLastError(kErrorBadExeFormat);
+  return nullptr;
+}
+
+HANDLE os::FindResourceA(HMODULE, const char*, const char*) {
+  SetLastError(kErrorInvalidHandle);
+  return nullptr;
+}
+
+DWORD os::SizeofResource(HMODULE, HANDLE) {
+  SetLastError(kErrorInvalidHandle);
+  return 0;
+}
+
+HANDLE os::LoadResource(HMODULE, HANDLE) {
+  SetLastError(kErrorInvalidHandle);
+  return nullptr;
+}
+
+void* LockResource(HANDLE resourceData) { return resourceData; }
+
+BOOL os::FreeLibrary(HMODULE) {
+  SetLastError(kErrorInvalidHandle);
+  return 0;
 }
 
 }  // namespace tidemark::platform

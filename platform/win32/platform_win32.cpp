@@ -41,12 +41,17 @@ static_assert(kSddlRevision1 == SDDL_REVISION_1);
 static_assert(kSynchronize == SYNCHRONIZE && kMutexModifyState == MUTEX_MODIFY_STATE);
 static_assert(kMutexAllAccess == MUTEX_ALL_ACCESS);
 static_assert(kDriveRemote == DRIVE_REMOTE && kDriveFixed == DRIVE_FIXED);
+static_assert(kTokenElevationType == ::TokenElevationType);
+static_assert(kTokenElevationTypeDefault == ::TokenElevationTypeDefault);
+static_assert(kTokenElevationTypeLimited == ::TokenElevationTypeLimited);
+static_assert(kLoadLibraryAsDatafile == LOAD_LIBRARY_AS_DATAFILE);
+static_assert(kKeyWow64_64Key == KEY_WOW64_64KEY);
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
   return ::GetModuleFileNameA(static_cast<::HMODULE>(module), fileName, size);
 }
 
-const char* GetCommandLineA() { return ::GetCommandLineA(); }
+const char* os::GetCommandLineA() { return ::GetCommandLineA(); }
 
 HMODULE GetModuleHandleA(const char* moduleName) { return ::GetModuleHandleA(moduleName); }
 
@@ -267,6 +272,26 @@ DWORD os::GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
 }
 
 HMODULE os::LoadLibraryA(const char* fileName) { return ::LoadLibraryA(fileName); }
+
+HMODULE os::LoadLibraryExA(const char* fileName, HANDLE file, DWORD flags) {
+  return ::LoadLibraryExA(fileName, file, flags);
+}
+
+HANDLE os::FindResourceA(HMODULE module, const char* name, const char* type) {
+  return ::FindResourceA(static_cast<::HMODULE>(module), name, type);
+}
+
+DWORD os::SizeofResource(HMODULE module, HANDLE resource) {
+  return ::SizeofResource(static_cast<::HMODULE>(module), static_cast<::HRSRC>(resource));
+}
+
+HANDLE os::LoadResource(HMODULE module, HANDLE resource) {
+  return ::LoadResource(static_cast<::HMODULE>(module), static_cast<::HRSRC>(resource));
+}
+
+void* LockResource(HANDLE resourceData) { return ::LockResource(resourceData); }
+
+BOOL os::FreeLibrary(HMODULE module) { return ::FreeLibrary(static_cast<::HMODULE>(module)); }
 
 void* os::GetProcAddress(HMODULE module, const char* procName) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<::HMODULE>(module), procName));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -81,6 +82,15 @@ const Seen kSeen[] = {
      "directly, and give this error number when you report the problem.",
      "Tidemark could not start itself again with the administrator rights that "
      "C:\\Games\\Client\\uo.exe needs: Windows answered with error 1155."},
+    {+[] { return RefusedByPolicyText("C:\\Games\\Client\\uo.exe"); },
+     "A setting of this computer does not let Tidemark get the administrator rights that "
+     "C:\\Games\\Client\\uo.exe needs, so Tidemark changed nothing and started nothing. Windows "
+     "refuses those rights here without asking. Ask the person who looks after this computer to "
+     "set the game up so that it needs no administrator rights (installed outside Program Files, "
+     "and not set to run as administrator), or to let Tidemark have them. Until then, start the "
+     "game directly.",
+     "A setting of this computer does not let Tidemark get the administrator rights that "
+     "C:\\Games\\Client\\uo.exe needs,"},
     {+[] { return TextValue(kAbnormalEndText); }, "Abnormal program termination",
      "Abnormal program termination"},
 };
@@ -248,6 +258,10 @@ std::string self;                  // the program's own path
 const char* selfDrive = nullptr;   // what its letter stands for; null: a volume
 std::string mprLoaded;             // the path mpr.dll was loaded by
 const char* longFolder = nullptr;  // the long form of C:\Games\; null: it has none
+const char* ownLine = nullptr;     // the command line
+const char* ownLayers = nullptr;   // Tidemark's own layers, the player's
+const char* manifest = nullptr;    // uo.exe's manifest; null: it has none
+int consentUser = -1;              // ConsentPromptBehaviorUser; -1: not set
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 int Number(platform::HANDLE handle) {
@@ -295,6 +309,10 @@ platform::BOOL GetTokenInformation(platform::HANDLE, platform::DWORD kind, void*
   if (length != sizeof(platform::DWORD)) return 0;
   if (kind == platform::kTokenVirtualizationEnabled) {
     *static_cast<platform::DWORD*>(information) = virtualized;
+    return 1;
+  }
+  if (kind == platform::kTokenElevationType) {  // a standard user's, or an elevated one
+    *static_cast<platform::DWORD*>(information) = elevated == 1 ? 2 : 1;
     return 1;
   }
   if (kind != platform::kTokenElevation) return 0;
@@ -375,6 +393,60 @@ void* GetProcAddress(platform::HMODULE, const char* name) {
   if (wanted == "WNetGetConnectionA") return reinterpret_cast<void*>(&WNetGetConnectionA);
   return nullptr;
 }
+const char* GetCommandLineA() { return ownLine; }
+// Keys: 1 the player's Layers, 2 the UAC settings; any other is not there.
+platform::LONG RegOpenKeyExA(platform::HKEY root, const char* key, platform::DWORD, platform::DWORD,
+                             platform::HKEY* opened) {
+  const std::string path = key;
+  const std::intptr_t which = root == platform::HKeyCurrentUser() && path.ends_with("\\Layers") ? 1
+                              : path.ends_with("\\Policies\\System")                            ? 2
+                                                                                                : 0;
+  *opened = reinterpret_cast<platform::HKEY>(which);
+  return which == 0 ? platform::kErrorFileNotFound : 0;
+}
+platform::LONG RegQueryValueExA(platform::HKEY key, const char* name, platform::DWORD*,
+                                platform::DWORD* type, platform::BYTE* data,
+                                platform::DWORD* size) {
+  std::string value;
+  const auto which = reinterpret_cast<std::intptr_t>(key);
+  if (which == 1 && name == self && ownLayers != nullptr) {
+    value.assign(ownLayers, std::strlen(ownLayers) + 1);
+    *type = platform::kRegSz;
+  } else if (which == 2 && std::string(name) == "ConsentPromptBehaviorUser" && consentUser >= 0) {
+    value.assign(reinterpret_cast<const char*>(&consentUser), 4);
+    *type = platform::kRegDword;
+  } else {
+    return platform::kErrorFileNotFound;
+  }
+  if (data != nullptr && *size < value.size()) return platform::kErrorMoreData;
+  if (data != nullptr) value.copy(reinterpret_cast<char*>(data), value.size());
+  *size = static_cast<platform::DWORD>(value.size());
+  return 0;
+}
+platform::LONG RegCloseKey(platform::HKEY) { return 0; }
+// uo.exe's manifest, as its resource number 1 of type RT_MANIFEST.
+platform::HMODULE LoadLibraryExA(const char* file, platform::HANDLE, platform::DWORD flags) {
+  const std::string path = file;
+  calls += "LoadLibraryExA(" + path.substr(path.rfind('\\') + 1) + ") ";
+  const bool image = manifest != nullptr && path == "C:\\Games\\uo.exe";
+  return image && flags == platform::kLoadLibraryAsDatafile ? const_cast<char*>("image") : nullptr;
+}
+platform::HANDLE FindResourceA(platform::HMODULE, const char* number, const char* type) {
+  return reinterpret_cast<std::uintptr_t>(number) == 1 &&
+                 reinterpret_cast<std::uintptr_t>(type) == 24
+             ? const_cast<char*>("found")
+             : nullptr;
+}
+platform::DWORD SizeofResource(platform::HMODULE, platform::HANDLE) {
+  return static_cast<platform::DWORD>(std::strlen(manifest));
+}
+platform::HANDLE LoadResource(platform::HMODULE, platform::HANDLE) {
+  return const_cast<char*>(manifest);
+}
+platform::BOOL FreeLibrary(platform::HMODULE) {
+  calls += "FreeLibrary ";
+  return 1;
+}
 int MessageBoxA(platform::HWND, const char* text, const char* caption, platform::UINT) {
   boxes += std::string(caption) + ": " + text;
   return 1;
@@ -414,8 +486,19 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
   const auto asked = [](const std::string& letter) {
     return "LoadLibraryA(mpr.dll) WNetGetConnectionA(" + letter + ") ";
   };
-  const std::string parameters = CommandTail(platform::GetCommandLineA());
+  const std::string parameters = "/N";
   const std::string program = "C:\\Tools\\assist.exe";
+  // Tidemark's own compatibility layers, uo.exe's manifest, the UAC
+  // setting for standard users (-1: not set), the command line.
+  struct More {
+    const char* ownLayers = nullptr;
+    const char* manifest = nullptr;
+    int consentUser = -1;
+    const char* commandLine = "tidemark.exe /N";
+  };
+  const auto more = [](const char* layers, const char* manifest, int consent, const char* line) {
+    return More{layers, manifest, consent, line};
+  };
   struct Case {
     const char* label;
     platform::DWORD createError, clientError;
@@ -432,6 +515,7 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     std::string verb, file, parameters, directory;
     const char* selfDrive = nullptr;
     const char* longFolder = nullptr;
+    More more = {};
   };
   const Case cases[] = {
       {"needs rights, Tidemark has none: Tidemark again, elevated", kRights, 0, 0, 1, "",
@@ -455,6 +539,10 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       {"any other error: a box naming its number", kRights, 0, 0, 1, "", "C:\\Games", true, 0, 1155,
        assistant + shell, box(RestartFailedText("C:\\Tools\\assist.exe", 1155)), "runas", self,
        parameters, "C:\\Games"},
+      {"a rule of the PC refuses without asking: its box, not a No's silence", kRights, 0, 0, 1, "",
+       "C:\\Games", true, 0, platform::kErrorCancelled, assistant + shell,
+       box(RefusedByPolicyText("C:\\Tools\\assist.exe")), "runas", self, parameters, "C:\\Games",
+       nullptr, nullptr, more(nullptr, nullptr, 0, "tidemark.exe /N")},
       {"no current folder: none given", kRights, 0, 0, 1, "", nullptr, true, 1, 0,
        assistant + shell, "", "runas", self, parameters, "(null)"},
       // The elevated session lacks this one's subst and mapped letters.
@@ -493,6 +581,22 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
       {"a short name of a virtualized folder: the client asked", 0, kRights, 0, 1,
        "C:\\Program Files", "C:\\Games", true, 1, 0, assistant + ended('1') + client + shell, "",
        "runas", self, parameters, "C:\\Games", nullptr, "C:\\Program Files\\Games\\"},
+      // Where Windows elevates Tidemark's children itself, no start is a
+      // question: the client's manifest is, and no prompt names it.
+      {"children elevated by a layer: the client's manifest read, never started", 0, 0, 0, 1,
+       "C:\\GAMES", "C:\\Games", true, 1, 0,
+       "LoadLibraryExA(assist.exe) " + assistant + ended('1') +
+           "LoadLibraryExA(uo.exe) FreeLibrary " + shell,
+       "", "runas", self, parameters, "C:\\Games", nullptr, nullptr,
+       more("~ ELEVATECREATEPROCESS", "<requestedExecutionLevel level='requireAdministrator'/>", -1,
+            "tidemark.exe /N")},
+      // The elevated copy gives the assistant the folder it would have had.
+      {"the elevated copy: the assistant in the unelevated copy's folder", 0, 0, 1, 0, "",
+       "C:\\Windows\\system32", true, 1, 0,
+       R"(CreateProcessA((null),"C:\Tools\assist.exe",0,4,1,5,C:\Start Here) )" + ended('1') +
+           R"(CreateProcessA((null),"C:\Tools\assist.exe",0,0,1,5,C:\Start Here) )" + closed('2'),
+       "", "", "", "", "", nullptr, nullptr,
+       more(nullptr, nullptr, -1, R"(tidemark.exe /N "/StartIn=C:\Start Here")")},
   };
   for (const Case& c : cases) {
     const platform::CallTable saved = platform::Calls();
@@ -511,6 +615,19 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     table.QueryDosDeviceA = &script::QueryDosDeviceA;
     table.GetDriveTypeA = &script::GetDriveTypeA;
     table.GetLongPathNameA = &script::GetLongPathNameA;
+    table.GetCommandLineA = &script::GetCommandLineA;
+    table.RegOpenKeyExA = &script::RegOpenKeyExA;
+    table.RegQueryValueExA = &script::RegQueryValueExA;
+    table.RegCloseKey = &script::RegCloseKey;
+    table.LoadLibraryExA = &script::LoadLibraryExA;
+    table.FindResourceA = &script::FindResourceA;
+    table.SizeofResource = &script::SizeofResource;
+    table.LoadResource = &script::LoadResource;
+    table.FreeLibrary = &script::FreeLibrary;
+    script::ownLine = c.more.commandLine;
+    script::ownLayers = c.more.ownLayers;
+    script::manifest = c.more.manifest;
+    script::consentUser = c.more.consentUser;
     script::selfDrive = c.selfDrive;
     script::longFolder = c.longFolder;
     script::mprLoaded.clear();
@@ -549,7 +666,11 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     EXPECT_EQ(script::given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
     EXPECT_EQ(script::givenVerb, c.verb) << c.label;
     EXPECT_EQ(script::givenFile, c.file) << c.label;
-    EXPECT_EQ(script::givenParameters, c.parameters) << c.label;
+    // The restart names its working folder last too: the elevated copy may
+    // not start in it.
+    const std::string startIn =
+        c.verb == "runas" && c.directory != "(null)" ? " \"/StartIn=" + c.directory + "\"" : "";
+    EXPECT_EQ(script::givenParameters, c.parameters + startIn) << c.label;
     EXPECT_EQ(script::givenDirectory, c.directory) << c.label;
     EXPECT_EQ(script::given.nShow, 5) << c.label;
     // Tidemark itself is past the download-zone check: it is running.
