@@ -1,7 +1,7 @@
 #include "launcher/client_configuration.h"
 
-#include "support/file_replace.h"
 #include "support/paths.h"
+#include "support/save_leftovers.h"
 #include "support/turn.h"
 
 namespace tidemark {

@@ -9,6 +9,10 @@ namespace {
 // pause up to its clock tick, 15.6 ms by default, so there a little more.)
 constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
 
+bool IsGone(platform::DWORD error) {
+  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+}
+
 }  // namespace
 
 bool IsInUse(platform::DWORD error) {
@@ -40,6 +44,35 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
       },
       [](platform::DWORD error) { return IsInUse(error) ? Refusal::Passing : Refusal::Lasting; });
   return handle;
+}
+
+// How Windows shows a file waiting to be deleted (removed while another
+// program still has it open): it goes when that program lets go. On NTFS
+// under Windows 10 1903 and later, DeleteFile removes the name at once
+// (POSIX semantics) and only a delete-on-close handle leaves it waiting; a
+// name already gone lets CREATE_NEW succeed.
+bool BeingRemoved(const char* path) {
+  if (platform::GetFileAttributesA(path) != platform::kInvalidFileAttributes ||
+      platform::GetLastError() != platform::kErrorAccessDenied) {
+    return false;
+  }
+  platform::WIN32_FIND_DATAA found{};
+  const platform::HANDLE search = platform::FindFirstFileA(path, &found);
+  if (search == platform::InvalidHandleValue()) return false;
+  platform::FindClose(search);
+  return true;
+}
+
+bool RemoveWaitingOutHolds(const char* path, bool once) {
+  const auto remove = [&] { return platform::DeleteFileA(path) != 0; };
+  // "Access denied" on a removal is a file being removed, which passes, or
+  // a rule of the folder or the file, which lasts.
+  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
+    if (IsInUse(error)) return Refusal::Passing;
+    return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
+                                                                       : Refusal::Lasting;
+  });
+  return removed || IsGone(platform::GetLastError());
 }
 
 }  // namespace tidemark

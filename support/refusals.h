@@ -33,4 +33,12 @@ bool WaitOutRefusals(const std::function<bool()>& attempt,
 platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
                                      platform::DWORD share, platform::DWORD disposition);
 
+// Whether the name is still listed while asking for its attributes is
+// refused as "access denied": a file waiting to be deleted, which passes.
+bool BeingRemoved(const char* path);
+
+// Removes a file, waiting out another program's hold (`once`: tries only
+// once); one that is already gone counts as removed.
+bool RemoveWaitingOutHolds(const char* path, bool once = false);
+
 }  // namespace tidemark

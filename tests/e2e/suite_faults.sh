@@ -139,8 +139,9 @@ done
 # use": a scanner that lets go within the wait, and uo.cfg is replaced; one
 # that never does, and uo.cfg, itself free, is rewritten in place (the run
 # ends well and starts the game); the held new file is left, and the next
-# run removes it ---------------------------------------------------------------
-for hold in passing lasting; do
+# run removes it; where the player deleted uo.cfg before that run, it stays
+# deleted, and nothing is left -------------------------------------------------
+for hold in passing lasting deleted; do
   E2E_CASE="fault: the new file held by a scanner ($hold)"
   program=$(faulty_client "scanned-$hold" 200000)
   folder=$(dirname "$program")
@@ -148,7 +149,10 @@ for hold in passing lasting; do
   marker="scanned-${E2E_ROOT##*.}.ready"
   hold_ms=30000
   [ "$hold" == passing ] && hold_ms=500
-  (cd "$folder" && run_helper "$E2E_HOLD_FILE" uo.cfg.tidemark-save.tmp "../$marker" "$hold_ms" new) &
+  { printf 'WindowMode=on\r\n%s\r\n' "$(journal_line "$folder" "$(journal_date_now)")"
+    head -c 200000 /dev/zero | tr '\0' x && printf '\r\n'; } >"$E2E_ROOT/scanned.new"
+  tmp=$(new_file_name "$E2E_ROOT/scanned.new")
+  (cd "$folder" && run_helper "$E2E_HOLD_FILE" "$tmp" "../$marker" "$hold_ms" new) &
   holder=$!
   # The scanner is watching before the program starts (Wine starts slowly,
   # the more so on a loaded machine).
@@ -156,7 +160,7 @@ for hold in passing lasting; do
   run_program "$program"
   if [ -e "$E2E_ROOT/$marker" ]; then pass; else fail "the scanner never held the new file"; fi
   tmp_left=no
-  [ -e "$folder/uo.cfg.tidemark-save.tmp" ] && tmp_left=yes
+  [ -e "$folder/$tmp" ] && tmp_left=yes
   pkill -f "hold_file.* ../$marker" 2>/dev/null
   kill "$holder" 2>/dev/null
   wait "$holder" 2>/dev/null
@@ -171,32 +175,32 @@ for hold in passing lasting; do
   else
     expect_eq "$tmp_left" yes "held new file left"
     expect_eq "$(stat -c %i "$folder/uo.cfg")" "$inode" "uo.cfg rewritten in place (its inode)"
+    [ "$hold" == deleted ] && rm "$folder/uo.cfg"
     run_program "$program"
     expect_eq "$STATUS" 0 "exit code of the next run"
-    if [ -e "$folder/uo.cfg.tidemark-save.tmp" ]; then fail "the next run left the new file"; else pass; fi
+    expect_eq "$(cd "$folder" && echo uo.cfg*)" "$([ "$hold" == lasting ] && echo uo.cfg || echo 'uo.cfg*')" \
+      "uo.cfg and new files after the next run"
   fi
 done
 
 # --- a replace cut between its two steps (FAT32 and exFAT remove uo.cfg,
-# then rename the new file): no uo.cfg and a whole new file, which becomes
-# uo.cfg and is updated, every setting kept; a new file that need not be
-# whole (its first byte, written last, is still zero: a run killed while
-# writing it) is left alone, and no uo.cfg is made; so is one whose first
-# byte is set but which does not end as a save does (stale bytes on FAT32) ----
+# then rename the new file): no uo.cfg, and the new file named by the size
+# and CRC-32 of the bytes it was to hold. Holding those, it becomes uo.cfg
+# and is updated, every setting kept; cut short at a line's end (a kill or
+# a power cut while it was written), or of that size but with other bytes
+# (older clusters on FAT32), it is left alone, and no uo.cfg is made ---------
+printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\nSound=off\r\n' >"$E2E_ROOT/cut.whole"
 for leftover in whole partial stale; do
   E2E_CASE="fault: no uo.cfg, a $leftover new file"
   program=$(new_client "cut-$leftover")
   folder=$(dirname "$program")
   mkdir -p "$folder/Journals"
   place_recorder "$folder/uo.exe"
-  if [ "$leftover" == whole ]; then
-    printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\nSound=off\r\n' >"$folder/uo.cfg.tidemark-save.tmp"
-  elif [ "$leftover" == partial ]; then
-    printf '\0indowMode=on\r\nJournalSaveFile=C:\\Old\\Jour' >"$folder/uo.cfg.tidemark-save.tmp"
-  else
-    printf 'WindowMode=on\r\nJournalSaveFile=C:\\Old\\Jour' >"$folder/uo.cfg.tidemark-save.tmp"
-  fi
-  cp "$folder/uo.cfg.tidemark-save.tmp" "$E2E_ROOT/cut-$leftover.before"
+  tmp="$folder/$(new_file_name "$E2E_ROOT/cut.whole")"
+  cp "$E2E_ROOT/cut.whole" "$tmp"
+  [ "$leftover" == partial ] && truncate -s -11 "$tmp"
+  [ "$leftover" == stale ] && sed -i 's/Sound=off/Sound=on!/' "$tmp"
+  cp "$tmp" "$E2E_ROOT/cut-$leftover.before"
   run_program "$program"
   expect_eq "$STATUS" 0 "exit code"
   expect_eq "$BOXES" "" "message boxes"
@@ -205,10 +209,10 @@ for leftover in whole partial stale; do
     printf 'WindowMode=on\r\n%s\r\nSound=off\r\n' "$(journal_line "$folder" "$(journal_date_now)")" \
       >"$E2E_ROOT/cut.expected"
     expect_same_bytes "$folder/uo.cfg" "$E2E_ROOT/cut.expected"
-    if [ -e "$folder/uo.cfg.tidemark-save.tmp" ]; then fail "the new file is still there"; else pass; fi
+    if [ -e "$tmp" ]; then fail "the new file is still there"; else pass; fi
   else
-    if [ -e "$folder/uo.cfg" ]; then fail "a uo.cfg was made from a new file that need not be whole"; else pass; fi
-    expect_same_bytes "$folder/uo.cfg.tidemark-save.tmp" "$E2E_ROOT/cut-$leftover.before"
+    if [ -e "$folder/uo.cfg" ]; then fail "a uo.cfg was made from a new file that is not whole"; else pass; fi
+    expect_same_bytes "$tmp" "$E2E_ROOT/cut-$leftover.before"
   fi
 done
 
@@ -394,11 +398,11 @@ expect_eq "${#windows_folder}" 239 "length of the folder's path (no closing back
 run_program "$program"
 expect_saved "$(printf 'n%.0s' $(seq 1 "$padding"))" "$program"
 
-# --- a new file left by a run that was killed before its replace: the next
-# save removes it ---------------------------------------------------------------
+# --- a new file left by a run that was killed before its replace, and one
+# under the name earlier versions used: the next save removes both ----------
 E2E_CASE="fault: a new file left by an earlier run"
 program=$(faulty_client "leftover")
 folder=$(dirname "$program")
-printf 'half written' >"$folder/uo.cfg.tidemark-save.tmp"
+printf 'half written' | tee "$folder/uo.cfg.tidemark-save.tmp" >"$folder/uo.cfg.tidemark-save.99-0123abcd.tmp"
 run_program "$program"
 expect_saved "leftover" "$program"
