@@ -118,7 +118,7 @@ bool HoldsWhatItsNameProves(const Leftover& file) {
       platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
   if (handle == platform::InvalidHandleValue()) return false;
   THandleStream stream(handle);
-  constexpr std::int64_t kChunk = 64 * 1024;
+  constexpr std::int64_t kChunk = std::int64_t{64} * 1024;
   std::vector<char> buffer(kChunk);
   SaveProof read;
   bool whole = stream.MoveTo(0, SeekOrigin::FromEnd) == file.Proof->Size &&
@@ -198,8 +198,8 @@ bool RecoverCutReplace(const TextValue& path) {
   // marked: two unmarked ones are not one save's.
   if (unmarked != 1 || !HoldsWhatItsNameProves(*last)) return false;
   // Never over a file: one that has appeared meanwhile is kept.
-  return platform::MoveFileExA(last->Name.Bytes(), path.Bytes(),
-                               platform::kMoveFileWriteThrough) != 0;
+  const platform::DWORD flags = platform::kMoveFileWriteThrough;
+  return platform::MoveFileExA(last->Name.Bytes(), path.Bytes(), flags) != 0;
 }
 
 }  // namespace tidemark

@@ -346,7 +346,8 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
     }
     // One that stays is marked void by the copy with the turn.
     const std::string marked = c.turnWait == 0 ? kVoidMark + " " : "";
-    EXPECT_EQ(Names(), c.leftoverStays ? "uo.cfg " + tmp + " " + marked + "uo.exe " : "uo.cfg uo.exe ")
+    EXPECT_EQ(Names(),
+              c.leftoverStays ? "uo.cfg " + tmp + " " + marked + "uo.exe " : "uo.cfg uo.exe ")
         << c.label;
   }
 }
@@ -375,15 +376,18 @@ TEST(SaveFaultSweep, ACutReplaceIsPutBack) {
       RunOnce();
     }
     ASSERT_EQ(Names(), kNewFile + " uo.exe ") << c.label;
-    if (c.appears) ScratchFolder::WriteFile("uo.cfg", "Made=meanwhile\r\n");
     FaultInjector injector;
     injector.TurnWait = c.turnWait;
-    if (c.appears) injector.Refusals.push_back({"GetFileAttributesA", "uo.cfg", platform::kErrorFileNotFound, 1});
+    const std::string made = c.appears ? "Made=meanwhile\r\n" : "";
+    if (c.appears) {  // after the run looked for uo.cfg and found none
+      ScratchFolder::WriteFile("uo.cfg", made);
+      injector.Refusals.push_back(
+          {"GetFileAttributesA", "uo.cfg", platform::kErrorFileNotFound, 1});
+    }
     const Outcome outcome = RunOnce();
     EXPECT_EQ(outcome.ExitCode, 0) << c.label;
     const bool putBack = c.turnWait == platform::kWaitObject0 && !c.appears;
-    EXPECT_EQ(outcome.Config, putBack ? kNewBytes : c.appears ? "Made=meanwhile\r\n" : "")
-        << c.label;
+    EXPECT_EQ(outcome.Config, putBack ? kNewBytes : made) << c.label;
     EXPECT_EQ(fs::exists(kNewFile), !putBack) << c.label;
   }
 }
