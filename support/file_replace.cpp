@@ -31,22 +31,26 @@ bool IsDiskFull(platform::DWORD error) {
   return error == platform::kErrorDiskFull || error == platform::kErrorHandleDiskFull;
 }
 
-// Whether this process may replace the file at all, whatever other programs
-// hold: an open for deleting alone, sharing everything, is refused as
-// "access denied" only by a rule of the folder or the file (or by a file
-// being removed, which passes). DELETE access is one of the bits the sharing
-// check weighs, so a handle that does not share deleting refuses it as "in
-// use": a hold, as it should count.
-bool MayReplace(const TextValue& path) {
+// What an open of the file for deleting alone, sharing everything, shows.
+// It is refused as "access denied" only by a rule of the folder or the file
+// (or by a file being removed, which passes). DELETE access is one of the
+// bits the sharing check weighs, so a handle that does not share deleting
+// refuses it as "in use": a hold.
+enum class DeleteOpen : std::uint8_t { Open, Held, Refused };
+
+DeleteOpen TryDeleteOpen(const TextValue& path) {
   const platform::HANDLE handle = platform::CreateFileA(
       path.Bytes(), platform::kDelete,
       platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
       platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
   if (handle != platform::InvalidHandleValue()) {
     platform::CloseHandle(handle);
-    return true;
+    return DeleteOpen::Open;
   }
-  return platform::GetLastError() != platform::kErrorAccessDenied || BeingRemoved(path.Bytes());
+  const platform::DWORD error = platform::GetLastError();
+  if (IsInUse(error)) return DeleteOpen::Held;
+  return error == platform::kErrorAccessDenied && !BeingRemoved(path.Bytes()) ? DeleteOpen::Refused
+                                                                              : DeleteOpen::Open;
 }
 
 // Windows refuses a rename over a file that another program has open,
@@ -54,10 +58,35 @@ bool MayReplace(const TextValue& path) {
 // folder or the files forbid; and one whose new file another program holds
 // as "in use". A hold passes (a scanner or a sync client lets go): waited
 // out in full. A rule lasts: the save goes in place at once.
-Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to) {
+//
+// Where this process's writes are virtualized (`redirected`), "access
+// denied" with both opens for deleting granted may also be the
+// virtualization's own answer, for good. Known: the UAC file virtualization
+// filter (luafv.sys) redirects a legacy program's writes under Program Files
+// to its VirtualStore ("Virtualize file and registry write failures to
+// per-user locations"; Windows Internals, 6th ed., "File Virtualization"),
+// and it renames virtual files itself (its event provider,
+// Microsoft-Windows-UAC-FileVirtualization, logs event 4001, "Virtual file
+// renamed"). Not known, on no Microsoft page and not in Wine, which has no
+// virtualization: what MoveFileEx answers for a rename over a virtualized
+// uo.cfg, and whether an open for DELETE alone reaches the store's copy
+// or the real file. So there only a sharing violation on such an open
+// counts as a hold; anything else is waited out about 0.1 s (Brief) before
+// the save goes in place. The worst case: a hold that shows only on the
+// rename (a handle that shares deleting) sends the save in place after
+// 0.1 s, the same bytes written.
+Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to,
+                         bool redirected) {
   if (IsInUse(error)) return Refusal::Passing;
   if (error != platform::kErrorAccessDenied) return Refusal::Lasting;
-  return MayReplace(to) && MayReplace(from) ? Refusal::Passing : Refusal::Lasting;
+  const DeleteOpen target = TryDeleteOpen(to);
+  if (target == DeleteOpen::Refused) return Refusal::Lasting;
+  const DeleteOpen source = TryDeleteOpen(from);
+  if (source == DeleteOpen::Refused) return Refusal::Lasting;
+  if (target == DeleteOpen::Held || source == DeleteOpen::Held || !redirected) {
+    return Refusal::Passing;
+  }
+  return Refusal::Brief;
 }
 
 // A stream over a file that remembers why its last write failed, so that a
@@ -121,7 +150,7 @@ enum class Outcome : std::uint8_t { Saved, NeedsRewriteInPlace };
 // no room for a second copy or the new file's name would be too long.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(bool turnHeld) : turnHeld_(turnHeld) {}
+  TemporaryFile(bool turnHeld, bool redirected) : turnHeld_(turnHeld), redirected_(redirected) {}
 
   // The save goes on in place: the turn's new file, where it stays, is
   // marked void before uo.cfg is touched, never to be put back.
@@ -150,9 +179,10 @@ class TemporaryFile {
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WaitOutRefusals(
-            [&] { return Replace(path); },
-            [&](platform::DWORD error) { return RefusalOfReplace(error, name_, path); })) {
+    if (!WaitOutRefusals([&] { return Replace(path); },
+                         [&](platform::DWORD error) {
+                           return RefusalOfReplace(error, name_, path, redirected_);
+                         })) {
       // A folder that lets a file be made but not renamed over another, or
       // a hold that outlasted the wait: uo.cfg itself may still be free. A
       // new file still held is removed if it can be, else left for the next run.
@@ -241,6 +271,7 @@ class TemporaryFile {
   }
 
   bool turnHeld_;
+  bool redirected_;  // this process's writes to the file are virtualized
   TextValue name_;
   platform::HANDLE handle_ = platform::InvalidHandleValue();
   bool created_ = false;
@@ -306,7 +337,8 @@ void RewriteInPlace(const TextValue& path, bool exists,
 
 }  // namespace
 
-void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write,
+                         bool writesRedirected) {
   const platform::DWORD attributes = platform::GetFileAttributesA(path.Bytes());
   const bool exists = attributes != platform::kInvalidFileAttributes;
   bool linked = false;
@@ -330,7 +362,7 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
   }
   if (!linked) {
     const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
-    TemporaryFile replacement(TTurn::HeldFor(path));
+    TemporaryFile replacement(TTurn::HeldFor(path), writesRedirected);
     if (replacement.Save(path, kept != 0 ? kept : platform::kFileAttributeNormal, write) ==
         Outcome::Saved) {
       return;

@@ -38,6 +38,12 @@ namespace tidemark {
 //     save in place at once, while a hold on `path` is waited out in full.
 // The hidden and system attributes of the old file are kept. A new file of
 // the turn's that stays where the save goes in place is marked void first.
-void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
+// `writesRedirected`: Windows sends this process's writes to `path` to the
+// VirtualStore (the caller knows; see launcher/write_redirection.h). What
+// a rename answers there is documented nowhere, so a refused replace is
+// waited out in full only where an open for deleting shows a hold, else
+// about 0.1 s before the save goes in place.
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write,
+                         bool writesRedirected = false);
 
 }  // namespace tidemark

@@ -8,6 +8,9 @@ namespace {
 // that looks at a new file, then longer; 2,011 ms in all. (Windows rounds a
 // pause up to its clock tick, 15.6 ms by default, so there a little more.)
 constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
+// A brief refusal's pauses stop short of this: the first six, 63 ms (on
+// Windows six clock ticks, about 0.1 s).
+constexpr platform::DWORD kBriefWait = 100;
 
 bool IsGone(platform::DWORD error) {
   return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
@@ -22,12 +25,16 @@ bool IsInUse(platform::DWORD error) {
 bool WaitOutRefusals(const std::function<bool()>& attempt,
                      const std::function<Refusal(platform::DWORD)>& refusal) {
   if (attempt()) return true;
+  platform::DWORD paused = 0;
   for (const platform::DWORD pause : kPauses) {
     const platform::DWORD error = platform::GetLastError();
     const Refusal kind = refusal(error);
     platform::SetLastError(error);  // the question may have asked the system
-    if (kind == Refusal::Lasting) return false;
+    if (kind == Refusal::Lasting || (kind == Refusal::Brief && paused + pause > kBriefWait)) {
+      return false;
+    }
     platform::Sleep(pause);
+    paused += pause;
     if (attempt()) return true;
   }
   return false;

@@ -18,8 +18,9 @@ namespace tidemark {
 // A sharing or lock violation: another program has the file open.
 bool IsInUse(platform::DWORD error);
 
-// Whether a refusal may be waited out: not at all, or in full.
-enum class Refusal : std::uint8_t { Lasting, Passing };
+// Whether a refusal may be waited out: not at all, in full, or, where it
+// may pass or last and Windows does not say which, for about 0.1 s only.
+enum class Refusal : std::uint8_t { Lasting, Passing, Brief };
 
 // Calls `attempt` until it succeeds, pausing between tries while
 // `refusal(GetLastError())` says the refusal may pass.
