@@ -1,7 +1,9 @@
 #include "launcher/client_configuration.h"
 
+#include "launcher/write_redirection.h"
 #include "support/file_replace.h"
 #include "support/paths.h"
+#include "support/save_leftovers.h"
 #include "support/turn.h"
 
 namespace tidemark {
@@ -29,18 +31,20 @@ bool PointJournalAt(TStrings& configLines, const TextValue& journalLine) {
 
 bool UpdateClientConfiguration(const TextValue& programFolder, const TextValue& journalLine,
                                bool& appendNeeded) {
+  const TextValue path = programFolder + kConfigurationFile;
   // Other copies started at the same time wait here until this one has
   // saved, then load what it saved.
-  const TTurn turn(programFolder + kConfigurationFile);
+  const TTurn turn(path);
   // A missing uo.cfg stays missing, unless a cut save left it whole under its new name.
-  if (!FileIsPresent(programFolder + kConfigurationFile) &&
-      !RecoverCutReplace(programFolder + kConfigurationFile)) {
-    return false;
-  }
+  if (!FileIsPresent(path) && !RecoverCutReplace(path)) return false;
   TStringList configLines;
-  configLines.LoadLinesFromFile(programFolder + kConfigurationFile);
+  configLines.LoadLinesFromFile(path);
   if (PointJournalAt(configLines, journalLine)) appendNeeded = false;
-  configLines.SaveLinesToFile(programFolder + kConfigurationFile);
+  // Where Windows sends the writes to the VirtualStore, a refused replace is
+  // waited out only briefly (see ReplaceFileContents).
+  ReplaceFileContents(
+      path, [&](TStream& stream) { configLines.SaveLinesToStream(stream); },
+      WritesAreRedirected(path));
   return true;
 }
 

@@ -280,6 +280,7 @@ inline constexpr DWORD kErrorAccessDenied = 5;
 inline constexpr DWORD kErrorSharingViolation = 32;
 inline constexpr DWORD kErrorLockViolation = 33;
 inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorNoMoreFiles = 18;
 inline constexpr DWORD kErrorDiskFull = 112;
 inline constexpr DWORD kErrorHandleDiskFull = 39;
 inline constexpr DWORD kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
@@ -391,6 +392,8 @@ DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size);
 DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size);
 // File-system queries.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
+// The next entry of a search; 0 with ERROR_NO_MORE_FILES after the last.
+BOOL FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesA(const char* fileName);
 BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
@@ -499,6 +502,7 @@ struct CallTable {
   decltype(&os::GetShortPathNameW) GetShortPathNameW = &os::GetShortPathNameW;
   decltype(&os::GetLongPathNameA) GetLongPathNameA = &os::GetLongPathNameA;
   decltype(&os::FindFirstFileA) FindFirstFileA = &os::FindFirstFileA;
+  decltype(&os::FindNextFileA) FindNextFileA = &os::FindNextFileA;
   decltype(&os::FindClose) FindClose = &os::FindClose;
   decltype(&os::GetFileAttributesA) GetFileAttributesA = &os::GetFileAttributesA;
   decltype(&os::CreateDirectoryA) CreateDirectoryA = &os::CreateDirectoryA;
@@ -556,6 +560,9 @@ inline DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size)
 }
 inline HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   return Calls().FindFirstFileA(fileName, findData);
+}
+inline BOOL FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData) {
+  return Calls().FindNextFileA(findFile, findData);
 }
 inline BOOL FindClose(HANDLE findFile) { return Calls().FindClose(findFile); }
 inline DWORD GetFileAttributesA(const char* fileName) {

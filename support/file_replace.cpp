@@ -1,7 +1,6 @@
 #include "support/file_replace.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -9,6 +8,7 @@
 #include "support/file_stream.h"
 #include "support/messages.h"
 #include "support/refusals.h"
+#include "support/save_leftovers.h"
 #include "support/turn.h"
 
 namespace tidemark {
@@ -17,13 +17,6 @@ namespace {
 
 constexpr platform::DWORD kKeptAttributes =
     platform::kFileAttributeHidden | platform::kFileAttributeSystem;
-
-// The one name the new file is written under, beside the old one, by the
-// copy that holds the turn at the file (see TTurn). Being one fixed name, a
-// run killed before the replace leaves at most this file, and the next save
-// removes it. A copy without the turn (another one hangs) must not touch
-// that name: it writes under a name of its own, with its process number.
-const char* const kTemporarySuffix = ".tidemark-save.tmp";
 
 // The longest path the ANSI file calls take, its terminating zero included.
 constexpr std::size_t kMaxPath = 260;
@@ -38,62 +31,26 @@ bool IsDiskFull(platform::DWORD error) {
   return error == platform::kErrorDiskFull || error == platform::kErrorHandleDiskFull;
 }
 
-bool IsGone(platform::DWORD error) {
-  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
-}
+// What an open of the file for deleting alone, sharing everything, shows.
+// It is refused as "access denied" only by a rule of the folder or the file
+// (or by a file being removed, which passes). DELETE access is one of the
+// bits the sharing check weighs, so a handle that does not share deleting
+// refuses it as "in use": a hold.
+enum class DeleteOpen : std::uint8_t { Open, Held, Refused };
 
-// Whether the name is still listed while asking for its attributes is
-// refused as "access denied": how Windows shows a file waiting to be
-// deleted (removed while another program still has it open). It goes when
-// that program lets go. On NTFS under Windows 10 1903 and later, DeleteFile
-// removes the name at once (POSIX semantics) and only a delete-on-close
-// handle leaves it waiting; a name already gone lets CREATE_NEW succeed.
-bool BeingRemoved(const TextValue& path) {
-  if (platform::GetFileAttributesA(path.Bytes()) != platform::kInvalidFileAttributes ||
-      platform::GetLastError() != platform::kErrorAccessDenied) {
-    return false;
-  }
-  platform::WIN32_FIND_DATAA found{};
-  const platform::HANDLE search = platform::FindFirstFileA(path.Bytes(), &found);
-  if (search == platform::InvalidHandleValue()) return false;
-  platform::FindClose(search);
-  return true;
-}
-
-// "Access denied" on a removal is a file being removed, which passes, or a
-// rule of the folder or the file, which lasts.
-Refusal RefusalOfRemove(platform::DWORD error, const TextValue& path) {
-  if (IsInUse(error)) return Refusal::Passing;
-  return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
-                                                                     : Refusal::Lasting;
-}
-
-// Removes a temporary file; one that is already gone counts as removed.
-// Another program's hold is waited out; `once` tries only once.
-bool Remove(const TextValue& path, bool once = false) {
-  const auto remove = [&] { return platform::DeleteFileA(path.Bytes()) != 0; };
-  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
-    return RefusalOfRemove(error, path);
-  });
-  return removed || IsGone(platform::GetLastError());
-}
-
-// Whether this process may replace the file at all, whatever other programs
-// hold: an open for deleting alone, sharing everything, is refused as
-// "access denied" only by a rule of the folder or the file (or by a file
-// being removed, which passes). DELETE access is one of the bits the sharing
-// check weighs, so a handle that does not share deleting refuses it as "in
-// use": a hold, as it should count.
-bool MayReplace(const TextValue& path) {
+DeleteOpen TryDeleteOpen(const TextValue& path) {
   const platform::HANDLE handle = platform::CreateFileA(
       path.Bytes(), platform::kDelete,
       platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
       platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
   if (handle != platform::InvalidHandleValue()) {
     platform::CloseHandle(handle);
-    return true;
+    return DeleteOpen::Open;
   }
-  return platform::GetLastError() != platform::kErrorAccessDenied || BeingRemoved(path);
+  const platform::DWORD error = platform::GetLastError();
+  if (IsInUse(error)) return DeleteOpen::Held;
+  return error == platform::kErrorAccessDenied && !BeingRemoved(path.Bytes()) ? DeleteOpen::Refused
+                                                                              : DeleteOpen::Open;
 }
 
 // Windows refuses a rename over a file that another program has open,
@@ -101,10 +58,35 @@ bool MayReplace(const TextValue& path) {
 // folder or the files forbid; and one whose new file another program holds
 // as "in use". A hold passes (a scanner or a sync client lets go): waited
 // out in full. A rule lasts: the save goes in place at once.
-Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to) {
+//
+// Where this process's writes are virtualized (`redirected`), "access
+// denied" with both opens for deleting granted may also be the
+// virtualization's own answer, for good. Known: the UAC file virtualization
+// filter (luafv.sys) redirects a legacy program's writes under Program Files
+// to its VirtualStore ("Virtualize file and registry write failures to
+// per-user locations"; Windows Internals, 6th ed., "File Virtualization"),
+// and it renames virtual files itself (its event provider,
+// Microsoft-Windows-UAC-FileVirtualization, logs event 4001, "Virtual file
+// renamed"). Not known, on no Microsoft page and not in Wine, which has no
+// virtualization: what MoveFileEx answers for a rename over a virtualized
+// uo.cfg, and whether an open for DELETE alone reaches the store's copy
+// or the real file. So there only a sharing violation on such an open
+// counts as a hold; anything else is waited out about 0.1 s (Brief) before
+// the save goes in place. The worst case: a hold that shows only on the
+// rename (a handle that shares deleting) sends the save in place after
+// 0.1 s, the same bytes written.
+Refusal RefusalOfReplace(platform::DWORD error, const TextValue& from, const TextValue& to,
+                         bool redirected) {
   if (IsInUse(error)) return Refusal::Passing;
   if (error != platform::kErrorAccessDenied) return Refusal::Lasting;
-  return MayReplace(to) && MayReplace(from) ? Refusal::Passing : Refusal::Lasting;
+  const DeleteOpen target = TryDeleteOpen(to);
+  if (target == DeleteOpen::Refused) return Refusal::Lasting;
+  const DeleteOpen source = TryDeleteOpen(from);
+  if (source == DeleteOpen::Refused) return Refusal::Lasting;
+  if (target == DeleteOpen::Held || source == DeleteOpen::Held || !redirected) {
+    return Refusal::Passing;
+  }
+  return Refusal::Brief;
 }
 
 // A stream over a file that remembers why its last write failed, so that a
@@ -120,40 +102,18 @@ class WriteStream : public THandleStream {
   platform::DWORD FailedWith = 0;
 };
 
-// A stream over a new file that holds back the first byte of the contents,
-// writing a zero in its place, until PutFirst writes it.
-class FirstByteLast : public WriteStream {
- public:
-  using WriteStream::WriteStream;
-  std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
-    if (First || count == 0) return WriteStream::WriteBytes(buffer, count);
-    if (WriteStream::WriteBytes("", 1) != 1) return 0;
-    First = *static_cast<const char*>(buffer);
-    if (count == 1) return 1;
-    return 1 + WriteStream::WriteBytes(static_cast<const char*>(buffer) + 1, count - 1);
-  }
-  void PutFirst() {
-    const char first = *First;
-    if (platform::SetFilePointerEx(FileHandle, 0, nullptr, platform::kFileBegin) == 0 ||
-        WriteStream::WriteBytes(&first, 1) != 1) {
-      FailWrite();
-    }
-  }
-  std::optional<char> First;
-};
-
-// A stream that only counts the bytes written to it: the size of the new
-// contents before any of them is written.
-class CountingStream : public TStream {
+// A stream that only measures the bytes written to it, their size and
+// CRC-32, before any of them is written.
+class MeasuringStream : public TStream {
  public:
   // Never read nor moved in: a save only writes.
   std::int32_t ReadBytes(void*, std::int32_t) override { return 0; }  // GCOVR_EXCL_LINE
-  std::int32_t WriteBytes(const void*, std::int32_t count) override {
-    Size += count;
+  std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
+    Proof.Add(buffer, count);
     return count;
   }
-  std::int64_t MoveTo(std::int64_t, SeekOrigin) override { return Size; }  // GCOVR_EXCL_LINE
-  std::int64_t Size = 0;
+  std::int64_t MoveTo(std::int64_t, SeekOrigin) override { return Proof.Size; }  // GCOVR_EXCL_LINE
+  SaveProof Proof;
 };
 
 // A file handle closed on every way out.
@@ -190,11 +150,15 @@ enum class Outcome : std::uint8_t { Saved, NeedsRewriteInPlace };
 // no room for a second copy or the new file's name would be too long.
 class TemporaryFile {
  public:
-  TemporaryFile(const TextValue& path, bool turnHeld) : name_(NameFor(path, turnHeld)) {}
+  TemporaryFile(bool turnHeld, bool redirected) : turnHeld_(turnHeld), redirected_(redirected) {}
 
+  // The save goes on in place: the turn's new file, where it stays, is
+  // marked void before uo.cfg is touched, never to be put back.
   ~TemporaryFile() {
     if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
-    if (created_ && !committed_) Remove(name_, held_);
+    if (created_ && !committed_ && !RemoveWaitingOutHolds(name_.Bytes(), held_) && turnHeld_) {
+      MarkVoid(name_);
+    }
   }
 
   TemporaryFile(const TemporaryFile&) = delete;
@@ -202,6 +166,8 @@ class TemporaryFile {
 
   Outcome Save(const TextValue& path, platform::DWORD attributes,
                const std::function<void(TStream&)>& write) {
+    name_ = NameFor(path, write);
+    if (turnHeld_ && !ClearLeftovers(path, name_)) return Outcome::NeedsRewriteInPlace;
     if (name_.View().size() >= kMaxPath) return Outcome::NeedsRewriteInPlace;
     // A leftover that another program still holds is left for the next run.
     if (!Create(attributes)) {
@@ -213,9 +179,10 @@ class TemporaryFile {
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WaitOutRefusals(
-            [&] { return Replace(path); },
-            [&](platform::DWORD error) { return RefusalOfReplace(error, name_, path); })) {
+    if (!WaitOutRefusals([&] { return Replace(path); },
+                         [&](platform::DWORD error) {
+                           return RefusalOfReplace(error, name_, path, redirected_);
+                         })) {
       // A folder that lets a file be made but not renamed over another, or
       // a hold that outlasted the wait: uo.cfg itself may still be free. A
       // new file still held is removed if it can be, else left for the next run.
@@ -228,8 +195,16 @@ class TemporaryFile {
   }
 
  private:
-  static TextValue NameFor(const TextValue& path, bool turnHeld) {
-    if (turnHeld) return path + kTemporarySuffix;
+  // The turn's new file is named for the bytes it will hold (see
+  // save_leftovers.h), measured first. A copy without the turn (another one
+  // hangs) must not touch the turn's names: it writes under one of its own,
+  // with its process number, which nothing ever puts back.
+  TextValue NameFor(const TextValue& path, const std::function<void(TStream&)>& write) const {
+    if (turnHeld_) {
+      MeasuringStream measured;
+      write(measured);
+      return NewFileName(path, measured.Proof);
+    }
     return path + ".tidemark-save-" +
            TextValue(std::to_string(platform::GetCurrentProcessId()).c_str()) + ".tmp";
   }
@@ -251,32 +226,31 @@ class TemporaryFile {
           },
           [&](platform::DWORD error) {
             if (IsInUse(error)) return Refusal::Passing;
-            const bool beingRemoved = error == platform::kErrorAccessDenied && BeingRemoved(name_);
+            const bool beingRemoved =
+                error == platform::kErrorAccessDenied && BeingRemoved(name_.Bytes());
             return beingRemoved ? Refusal::Passing : Refusal::Lasting;
           });
       if (created) {
         created_ = true;
         return true;
       }
-      if (platform::GetLastError() != platform::kErrorFileExists || !Remove(name_)) break;
+      if (platform::GetLastError() != platform::kErrorFileExists) break;
+      if (!RemoveWaitingOutHolds(name_.Bytes())) {
+        if (turnHeld_) MarkVoid(name_);
+        break;
+      }
     }
     return false;
   }
 
   // False when the disk had no room for the new file; any other failure
-  // raises. The first byte is written last, once all the others are on the
-  // disk: a zero there until then marks a new file that may not be whole
-  // (see RecoverCutReplace).
+  // raises. One flush: the name proves the bytes (see save_leftovers.h).
   bool WriteAndClose(const std::function<void(TStream&)>& write) {
-    FirstByteLast stream(handle_);
+    WriteStream stream(handle_);
     bool flushed = false;
     try {
       write(stream);
       flushed = platform::FlushFileBuffers(handle_) != 0;
-      if (flushed && stream.First) {
-        stream.PutFirst();
-        flushed = platform::FlushFileBuffers(handle_) != 0;
-      }
     } catch (const EWriteError&) {
       if (IsDiskFull(stream.FailedWith)) return false;
       throw;
@@ -296,6 +270,8 @@ class TemporaryFile {
     return committed_;
   }
 
+  bool turnHeld_;
+  bool redirected_;  // this process's writes to the file are virtualized
   TextValue name_;
   platform::HANDLE handle_ = platform::InvalidHandleValue();
   bool created_ = false;
@@ -326,9 +302,9 @@ void Restore(platform::HANDLE file, const std::string& old) {
 // bytes back.
 void RewriteInPlace(const TextValue& path, bool exists,
                     const std::function<void(TStream&)>& write) {
-  CountingStream counter;
+  MeasuringStream counter;
   write(counter);
-  const std::int64_t newSize = counter.Size;
+  const std::int64_t newSize = counter.Proof.Size;
 
   HandleGuard file(OpenWaitingOutHolds(path.Bytes(),
                                        platform::kGenericRead | platform::kGenericWrite, 0,
@@ -361,34 +337,8 @@ void RewriteInPlace(const TextValue& path, bool exists,
 
 }  // namespace
 
-bool RecoverCutReplace(const TextValue& path) {
-  // Without the turn, the new file may be another copy's, still being written.
-  if (!TTurn::HeldFor(path)) return false;
-  const TextValue leftover = path + kTemporarySuffix;
-  const platform::HANDLE file = platform::CreateFileA(
-      leftover.Bytes(), platform::kGenericRead, platform::kFileShareRead, nullptr,
-      platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
-  if (file == platform::InvalidHandleValue()) return false;
-  // Whole: its first byte, written last, is set, and it ends as every save
-  // does, its last line with CR LF. On FAT32, which keeps no valid-data
-  // length, a cut during the first writing can leave the size on the disk
-  // before the data, and stale bytes where the first one should be zero.
-  char first = '\0';
-  char end[2] = {};
-  platform::DWORD read = 0;
-  platform::DWORD readEnd = 0;
-  const bool whole = platform::ReadFile(file, &first, 1, &read, nullptr) != 0 && read == 1 &&
-                     first != '\0' &&
-                     platform::SetFilePointerEx(file, -2, nullptr, platform::kFileEnd) != 0 &&
-                     platform::ReadFile(file, end, 2, &readEnd, nullptr) != 0 && readEnd == 2 &&
-                     end[0] == '\r' && end[1] == '\n';
-  platform::CloseHandle(file);
-  // Never over a file: one that has appeared meanwhile is kept.
-  return whole && platform::MoveFileExA(leftover.Bytes(), path.Bytes(),
-                                        platform::kMoveFileWriteThrough) != 0;
-}
-
-void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write) {
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write,
+                         bool writesRedirected) {
   const platform::DWORD attributes = platform::GetFileAttributesA(path.Bytes());
   const bool exists = attributes != platform::kInvalidFileAttributes;
   bool linked = false;
@@ -412,7 +362,7 @@ void ReplaceFileContents(const TextValue& path, const std::function<void(TStream
   }
   if (!linked) {
     const platform::DWORD kept = exists ? attributes & kKeptAttributes : 0;
-    TemporaryFile replacement(path, TTurn::HeldFor(path));
+    TemporaryFile replacement(TTurn::HeldFor(path), writesRedirected);
     if (replacement.Save(path, kept != 0 ? kept : platform::kFileAttributeNormal, write) ==
         Outcome::Saved) {
       return;

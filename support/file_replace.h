@@ -19,8 +19,9 @@ namespace tidemark {
 //     raises EFCreateError naming the path, untouched;
 //   - `write` puts the new contents into a stream over a new file in the same
 //     folder, which is flushed and then replaces the old one. The new file is
-//     named `path` + ".tidemark-save.tmp" when this copy holds the turn at
-//     the file (TTurn), and one left by an earlier run is removed first;
+//     named for its contents, `path` + ".tidemark-save.<size>-<crc>.tmp",
+//     when this copy holds the turn at the file (TTurn), and what earlier
+//     runs left under such names is removed first (see save_leftovers.h);
 //     otherwise `path` + ".tidemark-save-<process number>.tmp". Another
 //     program's hold on either file is waited out for about 2 s a call. A
 //     failed write, flush or close raises EWriteError, a failed replace
@@ -35,17 +36,14 @@ namespace tidemark {
 //     (removed if it can be, else left for the next run); a rule against the
 //     replace (an open for deleting refused as "access denied") sends the
 //     save in place at once, while a hold on `path` is waited out in full.
-// The hidden and system attributes of the old file are kept. The new file's
-// first byte is written last, after the others are flushed.
-void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write);
-
-// Where `path` is missing because a replace was cut between its two steps
-// (FAT32 and exFAT remove the old name, then rename the new file), puts the
-// whole new file that the cut save left in its place, by a rename that
-// never overwrites. A new file is whole when its first byte is not zero
-// (that byte is written last) and it ends with CR LF, as every save does.
-// Only with the turn at `path` held (TTurn).
-// True when `path` is there now.
-bool RecoverCutReplace(const TextValue& path);
+// The hidden and system attributes of the old file are kept. A new file of
+// the turn's that stays where the save goes in place is marked void first.
+// `writesRedirected`: Windows sends this process's writes to `path` to the
+// VirtualStore (the caller knows; see launcher/write_redirection.h). What
+// a rename answers there is documented nowhere, so a refused replace is
+// waited out in full only where an open for deleting shows a hold, else
+// about 0.1 s before the save goes in place.
+void ReplaceFileContents(const TextValue& path, const std::function<void(TStream&)>& write,
+                         bool writesRedirected = false);
 
 }  // namespace tidemark

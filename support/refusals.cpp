@@ -8,6 +8,13 @@ namespace {
 // that looks at a new file, then longer; 2,011 ms in all. (Windows rounds a
 // pause up to its clock tick, 15.6 ms by default, so there a little more.)
 constexpr platform::DWORD kPauses[] = {1, 2, 4, 8, 16, 32, 64, 128, 256, 500, 500, 500};
+// A brief refusal's pauses stop short of this: the first six, 63 ms (on
+// Windows six clock ticks, about 0.1 s).
+constexpr platform::DWORD kBriefWait = 100;
+
+bool IsGone(platform::DWORD error) {
+  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+}
 
 }  // namespace
 
@@ -18,12 +25,16 @@ bool IsInUse(platform::DWORD error) {
 bool WaitOutRefusals(const std::function<bool()>& attempt,
                      const std::function<Refusal(platform::DWORD)>& refusal) {
   if (attempt()) return true;
+  platform::DWORD paused = 0;
   for (const platform::DWORD pause : kPauses) {
     const platform::DWORD error = platform::GetLastError();
     const Refusal kind = refusal(error);
     platform::SetLastError(error);  // the question may have asked the system
-    if (kind == Refusal::Lasting) return false;
+    if (kind == Refusal::Lasting || (kind == Refusal::Brief && paused + pause > kBriefWait)) {
+      return false;
+    }
     platform::Sleep(pause);
+    paused += pause;
     if (attempt()) return true;
   }
   return false;
@@ -40,6 +51,35 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
       },
       [](platform::DWORD error) { return IsInUse(error) ? Refusal::Passing : Refusal::Lasting; });
   return handle;
+}
+
+// How Windows shows a file waiting to be deleted (removed while another
+// program still has it open): it goes when that program lets go. On NTFS
+// under Windows 10 1903 and later, DeleteFile removes the name at once
+// (POSIX semantics) and only a delete-on-close handle leaves it waiting; a
+// name already gone lets CREATE_NEW succeed.
+bool BeingRemoved(const char* path) {
+  if (platform::GetFileAttributesA(path) != platform::kInvalidFileAttributes ||
+      platform::GetLastError() != platform::kErrorAccessDenied) {
+    return false;
+  }
+  platform::WIN32_FIND_DATAA found{};
+  const platform::HANDLE search = platform::FindFirstFileA(path, &found);
+  if (search == platform::InvalidHandleValue()) return false;
+  platform::FindClose(search);
+  return true;
+}
+
+bool RemoveWaitingOutHolds(const char* path, bool once) {
+  const auto remove = [&] { return platform::DeleteFileA(path) != 0; };
+  // "Access denied" on a removal is a file being removed, which passes, or
+  // a rule of the folder or the file, which lasts.
+  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
+    if (IsInUse(error)) return Refusal::Passing;
+    return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
+                                                                       : Refusal::Lasting;
+  });
+  return removed || IsGone(platform::GetLastError());
 }
 
 }  // namespace tidemark

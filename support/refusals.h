@@ -18,8 +18,9 @@ namespace tidemark {
 // A sharing or lock violation: another program has the file open.
 bool IsInUse(platform::DWORD error);
 
-// Whether a refusal may be waited out: not at all, or in full.
-enum class Refusal : std::uint8_t { Lasting, Passing };
+// Whether a refusal may be waited out: not at all, in full, or, where it
+// may pass or last and Windows does not say which, for about 0.1 s only.
+enum class Refusal : std::uint8_t { Lasting, Passing, Brief };
 
 // Calls `attempt` until it succeeds, pausing between tries while
 // `refusal(GetLastError())` says the refusal may pass.
@@ -32,5 +33,13 @@ bool WaitOutRefusals(const std::function<bool()>& attempt,
 // waited out; the invalid handle value when it could not be opened.
 platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
                                      platform::DWORD share, platform::DWORD disposition);
+
+// Whether the name is still listed while asking for its attributes is
+// refused as "access denied": a file waiting to be deleted, which passes.
+bool BeingRemoved(const char* path);
+
+// Removes a file, waiting out another program's hold (`once`: tries only
+// once); one that is already gone counts as removed.
+bool RemoveWaitingOutHolds(const char* path, bool once = false);
 
 }  // namespace tidemark

@@ -122,6 +122,13 @@ bool RemovalRefused(const std::string& hostPath) {
   return !stored.empty() && !Exists(stored) && Exists(hostPath);
 }
 
+bool RenameOverRefused(const std::string& hostPath) {
+  const std::string& guarded = ProtectedFolder();
+  const std::string path = Absolute(hostPath);
+  return Setting("TIDEMARK_UAC_RENAME") == "denied" && !RunsElevated() && !guarded.empty() &&
+         path.starts_with(guarded + "/");
+}
+
 namespace {
 
 std::string Account() {

@@ -21,6 +21,13 @@
 //                              (a subst letter and the folder it stands
 //                              for) or "N=\\server\share" (a mapped
 //                              network drive), separated by ";".
+//   TIDEMARK_UAC_RENAME=denied a rename over a file in the protected folder
+//                              by a process that is not elevated fails
+//                              with "access denied", for good, while an
+//                              open for DELETE is granted: what Windows
+//                              answers there is documented nowhere (see
+//                              support/file_replace.cpp), and this is the
+//                              worst case the save bounds.
 // A program needs administrator rights when a file named after it with
 // ".requireAdministrator" added lies beside it (its manifest says so, or
 // "Run this program as an administrator" is ticked).
@@ -133,6 +140,9 @@ std::optional<std::string> FilePathOf(const char* windowsPath, Reach reach, DWOR
 // Whether removing this host path must be refused: it lies in a protected
 // folder, only in the real folder, and this process is not elevated.
 bool RemovalRefused(const std::string& hostPath);
+
+// Whether a rename over this host path is refused (TIDEMARK_UAC_RENAME).
+bool RenameOverRefused(const std::string& hostPath);
 
 // A mutex's security as its maker leaves it: what a descriptor given
 // grants every account, else its maker's token's default.

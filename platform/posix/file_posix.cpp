@@ -397,6 +397,11 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
       SetLastError(kErrorAlreadyExists);
       return 0;
     }
+    const auto real = posix::HostPathOf(newFileName, false, error);
+    if (real && posix::RenameOverRefused(*real)) {
+      SetLastError(kErrorAccessDenied);
+      return 0;
+    }
     // As on Windows, a symbolic link is itself replaced, not the file it names.
     struct stat replaced {};
     if (stat(target->c_str(), &replaced) == 0) {

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/account_control.h"
@@ -90,8 +91,9 @@ std::string BuildCommandLine() {
   return line;
 }
 
+// A search's entries after the one already given, listed when it began.
 struct FindHandle {
-  int unused = 0;
+  std::vector<WIN32_FIND_DATAA> rest;
 };
 
 }  // namespace
@@ -250,22 +252,38 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
     FillFindData(status, name, findData);
     return new FindHandle;
   }
-  // A pattern in the last component: the first matching entry, as the folder lists it.
+  // A pattern in the last component: the matching entries, as the folder lists them.
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) {
     lastError = posix::Win32ErrorOf(errno);
     return InvalidHandleValue();
   }
+  auto* search = new FindHandle;
   for (dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
     if (fnmatch(name.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
     if (stat((folder + entry->d_name).c_str(), &status) != 0) continue;
-    FillFindData(status, entry->d_name, findData);
-    closedir(listing);
-    return new FindHandle;
+    FillFindData(status, entry->d_name, &search->rest.emplace_back());
   }
   closedir(listing);
-  lastError = kErrorFileNotFound;
-  return InvalidHandleValue();
+  if (search->rest.empty()) {
+    delete search;
+    lastError = kErrorFileNotFound;
+    return InvalidHandleValue();
+  }
+  *findData = search->rest.front();
+  search->rest.erase(search->rest.begin());
+  return search;
+}
+
+BOOL os::FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData) {
+  auto* search = static_cast<FindHandle*>(findFile);
+  if (search->rest.empty()) {
+    lastError = kErrorNoMoreFiles;
+    return 0;
+  }
+  *findData = search->rest.front();
+  search->rest.erase(search->rest.begin());
+  return 1;
 }
 
 BOOL os::FindClose(HANDLE findFile) {

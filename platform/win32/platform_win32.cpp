@@ -89,6 +89,13 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   return handle;
 }
 
+BOOL os::FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData) {
+  ::WIN32_FIND_DATAA found{};
+  const BOOL next = ::FindNextFileA(findFile, &found);
+  std::memcpy(findData, &found, sizeof found);
+  return next;
+}
+
 BOOL os::FindClose(HANDLE findFile) { return ::FindClose(findFile); }
 
 BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime) {

@@ -164,6 +164,11 @@ journal_line() { printf 'JournalSaveFile=%s\\Journals\\Journal(%s).txt' "$(windo
 # The date a journal started now is filed under: from 23:00 on, tomorrow's.
 journal_date_now() { date -d '+1 hour' +%F; }
 
+# The name of the new file a save writes these bytes to: their size and CRC-32 (gzip's).
+new_file_name() {
+  printf 'uo.cfg.tidemark-save.%s-%s.tmp' "$(stat -c %s "$1")" "$(gzip -c <"$1" | tail -c8 | od -An -N4 -tx4 | tr -d ' ')"
+}
+
 expect_same_bytes() {  # actual-file expected-file
   if cmp -s "$1" "$2"; then pass; else
     fail "$1 differs from what was expected:"

@@ -5,7 +5,9 @@
 // its attributes only, sharing everything; "new" waits for the file to
 // appear and holds it as a scanner does, reading and sharing reading and
 // writing but not deleting; it makes the marker's name + ".watching" once it
-// watches. The marker file is made once the file is held.
+// watches, and holds uo.cfg in the current folder for its attributes until
+// then, which holds up a rename over it: the new file waits to be found.
+// The marker file is made once the file is held.
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -38,7 +40,14 @@ int main(int argc, char** argv) {
     share = platform::kFileShareRead | platform::kFileShareWrite;
     watch = true;
   }
-  if (watch) Touch((std::string(argv[2]) + ".watching").c_str());
+  platform::HANDLE target = platform::InvalidHandleValue();
+  if (watch) {
+    target = platform::CreateFileA(
+        "uo.cfg", platform::kFileReadAttributes,
+        platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
+        platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
+    Touch((std::string(argv[2]) + ".watching").c_str());
+  }
   // Watched for a minute, without a pause: the file may be there only while
   // it is written. A count of tries would not do: a failed open takes a
   // microsecond on one system and fifty on another.
@@ -49,6 +58,7 @@ int main(int argc, char** argv) {
                                  platform::kFileAttributeNormal, nullptr);
   } while (watch && held == platform::InvalidHandleValue() &&
            std::chrono::steady_clock::now() < until);
+  if (target != platform::InvalidHandleValue()) platform::CloseHandle(target);
   if (held == platform::InvalidHandleValue() || !Touch(argv[2])) return 1;
   platform::Sleep(static_cast<platform::DWORD>(std::atoi(argv[3])));
   platform::CloseHandle(held);

@@ -19,7 +19,9 @@ constexpr DWORD kErrorIoDevice = 1117;
 FaultInjector* active = nullptr;
 
 bool Fail(const char* call, const char* path, DWORD error) {
-  if (!active->Fails(call, path) && !active->Refuses(call, path, error)) return false;
+  if (!active->PoweredOff && !active->Fails(call, path) && !active->Refuses(call, path, error)) {
+    return false;
+  }
   platform::SetLastError(error);
   return true;
 }
@@ -29,6 +31,10 @@ HANDLE FindFirstFileA(const char* name, platform::WIN32_FIND_DATAA* data) {
     return platform::InvalidHandleValue();
   }
   return os::FindFirstFileA(name, data);
+}
+
+BOOL FindNextFileA(HANDLE search, platform::WIN32_FIND_DATAA* data) {
+  return Fail("FindNextFileA", nullptr, kErrorInvalidHandle) ? 0 : os::FindNextFileA(search, data);
 }
 
 BOOL FindClose(HANDLE search) {
@@ -134,6 +140,12 @@ BOOL MoveFileExA(const char* from, const char* to, DWORD flags) {
   const DWORD error =
       active->Failure == WriteFailure::DiskFull ? platform::kErrorAccessDenied : kErrorIoDevice;
   if (Fail("MoveFileExA", to, error)) return 0;
+  if (active->CutReplace && (flags & platform::kMoveFileReplaceExisting) != 0) {
+    os::DeleteFileA(to);
+    active->PoweredOff = true;
+    platform::SetLastError(kErrorIoDevice);
+    return 0;
+  }
   return os::MoveFileExA(from, to, flags);
 }
 
@@ -174,6 +186,7 @@ FaultInjector::FaultInjector() : saved_(platform::Calls()) {
   active = this;
   platform::CallTable& calls = platform::Calls();
   calls.FindFirstFileA = &FindFirstFileA;
+  calls.FindNextFileA = &FindNextFileA;
   calls.FindClose = &FindClose;
   calls.GetFileAttributesA = &GetFileAttributesA;
   calls.CreateDirectoryA = &CreateDirectoryA;

@@ -85,6 +85,13 @@ std::string LargeConfig() {
   return text;
 }
 
+// The small sweep's new bytes; the turn's new file for them, named by their
+// size and CRC-32 (as gzip gives it), and its void mark.
+const std::string kNewBytes =
+    "WindowMode=on\r\nJournalSaveFile=Journals\\Journal(2026-12-07).txt\r\nSound=off\r\n";
+const std::string kNewFile = "uo.cfg.tidemark-save.76-f5848db6.tmp";
+const std::string kVoidMark = "uo.cfg.tidemark-save.76-f5848db6.void";
+
 const Sweep kSweeps[] = {
     {"small", "WindowMode=on\r\nJournalSaveFile=C:\\Old\\Journal.txt\r\nSound=off\r\n"},
     {"1 MB", LargeConfig()},
@@ -182,7 +189,7 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
   const Case cases[] = {
       {{"MoveFileExA"}, false, false, 0, false},  // rewritten in place
       {{"DeleteFileA"}, false, false, 0, false},  // nothing to remove
-      {{"DeleteFileA"}, true, false, 0, true},    // the leftover stays; rewritten in place
+      {{"DeleteFileA"}, true, false, 0, true},    // the leftover stays, marked; in place
       {{"MoveFileExA", "DeleteFileA"}, false, false, 0, true},
       {{"GetFileInformationByHandle"}, false, false, 0, false},  // links unknown: in place
       {{"SetEndOfFile"}, false, false, 0, false},                // the replace needs none
@@ -200,7 +207,7 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
     if (c.leftover) label += "with a leftover ";
     if (c.refuseNewFiles) label += "in a folder that refuses new files";
     LayOut(old);
-    if (c.leftover) ScratchFolder::WriteFile("uo.cfg.tidemark-save.tmp", "half");
+    if (c.leftover) ScratchFolder::WriteFile(kNewFile, "half");
     FaultInjector injector;
     injector.AlwaysFail.insert(c.alwaysFail.begin(), c.alwaysFail.end());
     injector.RefuseNewFiles = c.refuseNewFiles;
@@ -215,8 +222,8 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
           << label;
       EXPECT_EQ(outcome.Config.find("C:\\Old"), std::string::npos) << label;
     }
-    EXPECT_EQ(Names(),
-              c.newFileStays ? "uo.cfg uo.cfg.tidemark-save.tmp uo.exe " : "uo.cfg uo.exe ")
+    EXPECT_EQ(Names(), c.newFileStays ? "uo.cfg " + kNewFile + " " + kVoidMark + " uo.exe "
+                                      : "uo.cfg uo.exe ")
         << label;
   }
 }
@@ -233,7 +240,7 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
   constexpr DWORD kLock = platform::kErrorLockViolation;
   constexpr DWORD kDenied = platform::kErrorAccessDenied;
   constexpr int kLasts = -1;
-  const std::string tmp = "uo.cfg.tidemark-save.tmp";
+  const std::string& tmp = kNewFile;
   constexpr int kOwnOpens = 2;  // of uo.cfg before its replace: the load's, the save's look
   struct Case {
     const char* label;
@@ -312,7 +319,7 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
       // No such name: the folder refuses new files, which does not pass.
       {"folder refuses new files", {"CreateFileA", tmp, kDenied, kLasts}, false, 0, 0, 0, false},
       // Another copy hangs with the turn: the leftover may be its own new
-      // file and is left alone; this copy writes under a name of its own.
+      // file and is left alone, unmarked; this copy writes under a name of its own.
       {"turn not had", {}, true, platform::kWaitTimeout, 0, 0, true},
       {"turn of a killed copy", {}, true, platform::kWaitAbandoned, 0, 0, false},
   };
@@ -337,8 +344,51 @@ TEST(SaveFaultSweep, HoldsThatPassAreWaitedOut) {
           << c.label;
       EXPECT_EQ(injector.Started, std::vector<std::string>{"\"uo.exe\""}) << c.label;
     }
-    EXPECT_EQ(Names(), c.leftoverStays ? "uo.cfg " + tmp + " uo.exe " : "uo.cfg uo.exe ")
+    // One that stays is marked void by the copy with the turn.
+    const std::string marked = c.turnWait == 0 ? kVoidMark + " " : "";
+    EXPECT_EQ(Names(),
+              c.leftoverStays ? "uo.cfg " + tmp + " " + marked + "uo.exe " : "uo.cfg uo.exe ")
         << c.label;
+  }
+}
+
+// A replace cut between its two steps (FAT32 and exFAT remove the old name,
+// then rename the new file; the power goes between): the next run puts the
+// cut save's new file back and updates it; a copy without the turn does
+// not, nor one that finds no uo.cfg and then one there.
+TEST(SaveFaultSweep, ACutReplaceIsPutBack) {
+  struct Case {
+    const char* label;
+    DWORD turnWait;  // the next run's
+    bool appears;    // uo.cfg appears after the next run found none
+  };
+  const Case cases[] = {
+      {"put back", platform::kWaitObject0, false},
+      {"a copy without the turn", platform::kWaitTimeout, false},
+      {"uo.cfg appears before the rename", platform::kWaitObject0, true},
+  };
+  ScratchFolder scratch;
+  for (const Case& c : cases) {
+    LayOut(kSweeps[0].config);
+    {
+      FaultInjector cut;
+      cut.CutReplace = true;
+      RunOnce();
+    }
+    ASSERT_EQ(Names(), kNewFile + " uo.exe ") << c.label;
+    FaultInjector injector;
+    injector.TurnWait = c.turnWait;
+    const std::string made = c.appears ? "Made=meanwhile\r\n" : "";
+    if (c.appears) {  // after the run looked for uo.cfg and found none
+      ScratchFolder::WriteFile("uo.cfg", made);
+      injector.Refusals.push_back(
+          {"GetFileAttributesA", "uo.cfg", platform::kErrorFileNotFound, 1});
+    }
+    const Outcome outcome = RunOnce();
+    EXPECT_EQ(outcome.ExitCode, 0) << c.label;
+    const bool putBack = c.turnWait == platform::kWaitObject0 && !c.appears;
+    EXPECT_EQ(outcome.Config, putBack ? kNewBytes : made) << c.label;
+    EXPECT_EQ(fs::exists(kNewFile), !putBack) << c.label;
   }
 }
 
