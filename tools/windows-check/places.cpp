@@ -22,6 +22,7 @@ std::string CheckFolder() { return FolderOf(Self()); }
 std::string Scratch() { return CheckFolder() + "tidemark-check-scratch"; }
 std::string LeftoversRecord() { return CheckFolder() + "tidemark-check-leftovers.txt"; }
 std::string ReportFile() { return CheckFolder() + "tidemark-check-report.txt"; }
+std::string FolderWithoutFile() { return Scratch() + "\\no-folder.txt"; }
 std::string ProgramFilesRoot() { return Variable("ProgramFiles") + "\\TidemarkCheck"; }
 
 std::string VirtualStoreOf(const std::string& path) {
