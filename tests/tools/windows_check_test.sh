@@ -72,6 +72,9 @@ expect "the plain folder's rows agree" test "$(grep -c '^\[agree\] Tidemark in a
 passing=$(grep -E '^\[(agree|noted)\] (Tidemark in Program|.*User Account Control|A rename|After the runs|The check.s own)' <<<"$report")
 expect "what needs User Account Control is never a pass ($passing)" test -z "$passing"
 expect "... but not available here" grep -q '^\[not available here\] Tidemark in Program Files' <<<"$report"
+row() { grep -A2 -F "$1" <<<"$report" | sed -n 3p; }  # a row's "got" line
+expect "an absent ConsentPromptBehaviorUser is a default" grep -q -F "here: absent (Windows' default)" <(row ConsentPromptBehaviorUser)
+expect "an elevated start given no folder says which it got" grep -q -E "here: .+ \((the check's current folder then|the system folder)\)" <(row "start given none")
 expect "the report is written beside the program" \
   cmp -s <(tr -d '\r' <"$scratch/tidemark-check-report.txt") <(sed '$d' "$scratch/out.txt" | tr -d '\r')
 expect "nothing is left behind" test "$(left)" == "$before"

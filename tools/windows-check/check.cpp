@@ -78,10 +78,11 @@ int RunCheck(bool expectWrongAnswer) {
   ProgramFilesSetUp setUp;
   setUp.failure = notRun;
   if (notRun.empty()) {
-    if (facts.withoutAccountControl.empty()) {
+    if (facts.withoutAccountControl.empty() && facts.withoutPrompt.empty()) {
       std::printf(
-          "\n>>> The check asks for administrator rights once now, to make and later "
-          "remove its folder under Program Files: answer Yes. Press Enter. ");
+          "\n>>> The check asks for administrator rights twice now (to make and later "
+          "remove its folder under Program Files, and to see the folder an elevated start "
+          "gets): answer Yes both times. Press Enter. ");
       std::fflush(stdout);
       char line[64];
       if (std::fgets(line, sizeof line, stdin) == nullptr) std::puts("");

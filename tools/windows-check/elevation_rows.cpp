@@ -50,17 +50,33 @@ std::string RenameAnswer(const std::string& folder) {
 
 void ReportElevatedFolder(Report& report, const Facts& facts, const ProgramFilesSetUp& setUp) {
   report.Section("The check's own elevated copy");
-  const std::string given = WithoutLastSlash(CheckFolder());
   char system[MAX_PATH] = {};
   const UINT length = ::GetSystemDirectoryA(system, sizeof system);
   const std::string systemFolder(system, length < sizeof system ? length : 0);
-  Row(report, setUp.failure, facts.withoutAccountControl,
-      "the working folder an elevated start (the verb runas) got",
-      given + " (the folder it was given), or " + systemFolder, setUp.folder,
-      "Microsoft, SHELLEXECUTEINFOA (lpDirectory: the working folder); no page says whether an "
-      "elevated start keeps it, and one without a folder starts in the system folder. "
-      "Tidemark's elevated copy is started so, and finds the client's folder from its own path",
-      Lower(setUp.folder) == Lower(given) || Lower(setUp.folder) == Lower(systemFolder));
+  // Neither answer is documented for the verb runas: either is taken, and
+  // the row says which came.
+  const struct {
+    const char* what;
+    std::string folder, kind, got, notRun, source;
+  } starts[] = {
+      {"the working folder an elevated start (the verb runas) got", WithoutLastSlash(CheckFolder()),
+       "the folder it was given", setUp.folder, setUp.failure,
+       "Microsoft, SHELLEXECUTEINFOA (lpDirectory: the working folder); no page says whether an "
+       "elevated start keeps it. Tidemark's elevated copy is started so, and finds the client's "
+       "folder from its own path"},
+      {"the working folder an elevated start given none (lpDirectory NULL) got", Scratch(),
+       "the check's current folder then", setUp.folderWithout,
+       setUp.failure.empty() ? setUp.failureWithout : setUp.failure,
+       "Microsoft, SHELLEXECUTEINFOA (lpDirectory NULL: the current directory is used); no page "
+       "says whether an elevated start keeps it"}};
+  for (const auto& start : starts) {
+    const std::string kind = Lower(start.got) == Lower(start.folder)   ? " (" + start.kind + ")"
+                             : Lower(start.got) == Lower(systemFolder) ? " (the system folder)"
+                                                                       : "";
+    Row(report, start.notRun, facts.withoutAccountControl, start.what,
+        start.folder + " (" + start.kind + "), or " + systemFolder + " (the system folder)",
+        start.got + kind, start.source, !kind.empty());
+  }
   Row(report, setUp.failure, facts.withoutAccountControl, "its rights", "elevated", setUp.rights,
       "Microsoft, How User Account Control works (the verb runas starts a program elevated)",
       setUp.rights == "elevated");

@@ -106,13 +106,39 @@ Facts ReadFacts() {
         "Wine has no User Account Control: no VirtualStore, no prompt, no compatibility layers";
   } else if (facts.enableLua == 0u) {
     facts.withoutAccountControl = "User Account Control is off on this PC (EnableLUA 0)";
-  } else if (facts.elevated) {
+  } else if (facts.elevated && facts.elevationType == 2u) {
     facts.withoutAccountControl =
         "this check runs elevated: start it again without \"Run as administrator\"";
+  } else if (facts.elevated) {
+    // No split token: on Windows 7 and Vista the slider's "Never notify"
+    // turns User Account Control off ("User Account Control
+    // (Authorization)"), and the built-in Administrator runs everything
+    // with full rights (FilterAdministratorToken's default).
+    facts.withoutAccountControl =
+        "this account runs every program elevated: on Windows 7 and Vista, move the slider of "
+        "\"Change User Account Control settings\" (Control Panel, User Accounts) up from "
+        "\"Never notify\" and restart Windows; or sign in as an account other than the "
+        "built-in Administrator";
   } else if (facts.virtualizedAtStart && !SetVirtualized(false)) {
     facts.withoutAccountControl =
         "the check could not switch off its own virtualization, so it cannot see the real "
         "folder and the VirtualStore apart";
+  }
+  // The value in force: ConsentPromptBehaviorAdmin for an administrator's
+  // split token, ConsentPromptBehaviorUser for a standard user; 0 asks
+  // nothing in either ([MS-GPSB] 2.2.11.2; the registry table of "User
+  // Account Control Group Policy and registry key settings"). No page
+  // names the value the slider's "Never notify" writes; on Windows 8 and
+  // later it elevates with no prompt ("User Account Control
+  // (Authorization)"), and where it is not 0 the prompt row differs.
+  if (facts.elevationType == 3u && facts.adminPrompt == 0u) {
+    facts.withoutPrompt =
+        "ConsentPromptBehaviorAdmin 0 (\"Elevate without prompting\"; on Windows 8 and later "
+        "the slider's \"Never notify\" does so too) elevates with no prompt";
+  } else if (facts.elevationType == 1u && facts.userPrompt == 0u) {
+    facts.withoutPrompt =
+        "ConsentPromptBehaviorUser 0 (\"Automatically deny elevation requests\") refuses "
+        "with no prompt";
   }
   return facts;
 }
@@ -147,26 +173,40 @@ void ReportFacts(const Facts& facts, Report& report) {
   } else {
     report.Compare("this account's rights", expectedToken, got, tokenSource, !facts.elevated);
   }
+  // Microsoft's pages differ on the standard users' default: 3 ("Prompt
+  // for credentials") on the policy's own page and in the registry table,
+  // 1 ("... on the secure desktop") in the older table of Group Policy
+  // settings. Either asks, as Windows' own default does where it is absent.
   const struct {
     const char* name;
     std::optional<std::uint32_t> value;
     std::uint32_t fallback;
-  } policies[] = {{"EnableLUA", facts.enableLua, 1},
-                  {"ConsentPromptBehaviorAdmin", facts.adminPrompt, 5},
-                  {"ConsentPromptBehaviorUser", facts.userPrompt, 3},
-                  {"PromptOnSecureDesktop", facts.secureDesktop, 1}};
+    std::optional<std::uint32_t> fallbackToo;  // where the pages differ; absent is taken too
+    const char* source;
+  } policies[] = {
+      {"EnableLUA", facts.enableLua, 1, std::nullopt, kPolicySource},
+      {"ConsentPromptBehaviorAdmin", facts.adminPrompt, 5, std::nullopt, kPolicySource},
+      {"ConsentPromptBehaviorUser", facts.userPrompt, 3, 1,
+       "Microsoft, User Account Control: Behavior of the elevation prompt for standard users "
+       "(Prompt for credentials, 3, the default) and User Account Control Group Policy and "
+       "registry key settings (its registry table: 3; its Group Policy table: Prompt for "
+       "credentials on the secure desktop, 1)"},
+      {"PromptOnSecureDesktop", facts.secureDesktop, 1, std::nullopt, kPolicySource}};
   for (const auto& policy : policies) {
     const std::string what = std::string("User Account Control: ") + policy.name;
-    const std::string expected = std::to_string(policy.fallback) + " (Windows' default)";
+    const bool isDefault =
+        policy.value == policy.fallback ||
+        (policy.fallbackToo && (!policy.value || policy.value == policy.fallbackToo));
+    const std::string expected =
+        std::to_string(policy.fallback) +
+        (policy.fallbackToo ? " or " + std::to_string(*policy.fallbackToo) + ", or absent" : "") +
+        " (Windows' default)";
+    const std::string shown = Shown(policy.value) + (isDefault ? " (Windows' default)" : "");
     if (!facts.wine.empty()) {
-      report.NotAvailable(what, expected,
-                          facts.withoutAccountControl + " (" + Shown(policy.value) + ")",
-                          kPolicySource);
+      report.NotAvailable(what, expected, facts.withoutAccountControl + "; here: " + shown,
+                          policy.source);
     } else {
-      report.Compare(
-          what, expected,
-          Shown(policy.value) + (policy.value == policy.fallback ? " (Windows' default)" : ""),
-          kPolicySource);
+      report.Compare(what, expected, shown, policy.source, isDefault);
     }
   }
 }

@@ -30,6 +30,9 @@ struct Facts {
   // Why the situations that need User Account Control cannot run here;
   // empty where they can.
   std::string withoutAccountControl;
+  // Why an elevation here comes with no prompt, under the policy value in
+  // force for this account; empty where that value asks.
+  std::string withoutPrompt;
 };
 
 // Reads them, and turns off this process's file virtualization.

@@ -63,4 +63,8 @@ int RunHelper(unsigned long parentProcessId) {
   return RemoveTree(root) ? 0 : 1;
 }
 
+int RunWithoutFolder() {
+  return WriteAll(FolderWithoutFile(), Rights() + "\n" + CurrentFolder() + "\n") ? 0 : 1;
+}
+
 }  // namespace tidemark::check

@@ -3,9 +3,10 @@
 // line instructions in a window of its own, and one started from a command
 // prompt has it printed there). Its name decides what it does: copied as
 // uo.exe or uomon.exe, it is the recorder standing in for the client and the
-// assistant; started with /helper, its elevated copy; with /start, the copy
-// that asks what a start without rights answers; with /notices, it prints
-// the notices of the libraries built into it.
+// assistant; started with /helper, its elevated copy; with /folder, the
+// elevated copy given no working folder; with /start, the copy that asks
+// what a start without rights answers; with /notices, it prints the
+// notices of the libraries built into it.
 #include <windows.h>
 
 #include <cstdio>
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && option == "/helper") return RunHelper(std::stoul(argv[2]));
   if (argc == 3 && option == "/start") return RunStartProbe(argv[2]);
   if (argc == 2 && option == "/notices") return PrintNotices();
+  if (argc == 2 && option == "/folder") return RunWithoutFolder();
   if (argc > 2 || (argc == 2 && option != "/wrong")) {
     std::printf("Usage: tidemark-check [/notices]\n");
     return 2;

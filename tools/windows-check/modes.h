@@ -1,8 +1,9 @@
-// The check program's three ways of running. Started by a person, it runs
-// the check. Its one elevated copy (started with "/helper") makes and
-// removes its folder under Program Files. Copied as uo.exe or uomon.exe,
-// it stands in for the client and the assistant: it only records how it
-// was started.
+// The check program's ways of running. Started by a person, it runs the
+// check. Its elevated copy (started with "/helper") makes and removes its
+// folder under Program Files; a second one (started with "/folder", given
+// no working folder) only says which one it got. Copied as uo.exe or
+// uomon.exe, it stands in for the client and the assistant: it only
+// records how it was started.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ namespace tidemark::check {
 
 int RunCheck(bool expectWrongAnswer);
 int RunHelper(unsigned long parentProcessId);
+int RunWithoutFolder();
 int RunRecorder(const std::string& self);
 
 // What a recorder writes beside itself: "<path>.record", four lines (see

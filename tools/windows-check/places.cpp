@@ -24,6 +24,12 @@ std::string LeftoversRecord() { return CheckFolder() + "tidemark-check-leftovers
 std::string ReportFile() { return CheckFolder() + "tidemark-check-report.txt"; }
 std::string ProgramFilesRoot() { return Variable("ProgramFiles") + "\\TidemarkCheck"; }
 
+// In the folder under Program Files, which the first elevated copy made and
+// holds until the end: the second may run as another account (a standard
+// user's prompt asks for an administrator's), which may not write beside
+// the check.
+std::string FolderWithoutFile() { return ProgramFilesRoot() + "\\no-folder.txt"; }
+
 std::string VirtualStoreOf(const std::string& path) {
   return Variable("LOCALAPPDATA") + "\\VirtualStore\\" + path.substr(3);
 }

@@ -18,6 +18,9 @@ std::string Scratch();
 // finds and removes what a run stopped part-way left.
 std::string LeftoversRecord();
 std::string ReportFile();
+// What the elevated copy started without a working folder writes: its
+// rights and the folder it got.
+std::string FolderWithoutFile();
 // %ProgramFiles%\TidemarkCheck: as a 32-bit program sees it, the folder
 // where a 32-bit client is installed (on 64-bit Windows, Program Files (x86)).
 std::string ProgramFilesRoot();

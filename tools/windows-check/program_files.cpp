@@ -16,7 +16,7 @@ constexpr DWORD kGoneWithinMs = 60 * 1000;
 
 // ShellExecuteExA from shell32, loaded at run time as Tidemark loads it,
 // in a single-threaded COM apartment as its page asks.
-DWORD StartElevated(const std::string& parameters, HANDLE& process) {
+DWORD StartElevated(const std::string& parameters, const char* folder, HANDLE& process) {
   using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
   using Initialize = HRESULT(WINAPI*)(void*, DWORD);
   const auto execute = reinterpret_cast<Execute>(FunctionOf("shell32.dll", "ShellExecuteExA"));
@@ -24,7 +24,6 @@ DWORD StartElevated(const std::string& parameters, HANDLE& process) {
   if (execute == nullptr) return ERROR_PROC_NOT_FOUND;
   if (initialize != nullptr) initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::string self = Self();
-  const std::string folder = CheckFolder();
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
   info.fMask =
@@ -32,11 +31,41 @@ DWORD StartElevated(const std::string& parameters, HANDLE& process) {
   info.lpVerb = "runas";
   info.lpFile = self.c_str();
   info.lpParameters = parameters.c_str();
-  info.lpDirectory = folder.c_str();
+  info.lpDirectory = folder;
   info.nShow = SW_HIDE;
   if (execute(&info) == 0) return ::GetLastError();
   process = info.hProcess;
   return process != nullptr ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+// What an elevated copy wrote of itself: its rights, then its working folder.
+void ReadSaid(const std::string& file, std::string& rights, std::string& folder) {
+  const std::string said = ReadAll(file).value_or("");
+  rights = said.substr(0, said.find('\n'));
+  folder = said.substr(said.find('\n') + 1);
+  if (!folder.empty() && folder.back() == '\n') folder.pop_back();
+}
+
+// The second elevated start, without a working folder: it writes what it
+// got and ends. The check's current folder is then the scratch folder, so
+// that it is neither the folder the first start was given nor the system
+// folder.
+void StartWithoutFolder(ProgramFilesSetUp& setUp) {
+  HANDLE process = nullptr;
+  EnterFolder(Scratch());
+  const DWORD error = StartElevated("/folder", nullptr, process);
+  EnterFolder(CheckFolder());
+  if (error != ERROR_SUCCESS) {
+    setUp.failureWithout = error == ERROR_CANCELLED
+                               ? "you answered No at the check's second prompt"
+                               : "not started (error " + std::to_string(error) + ")";
+    return;
+  }
+  ::WaitForSingleObject(process, kReadyWithinMs);
+  ::CloseHandle(process);
+  std::string rights;
+  ReadSaid(FolderWithoutFile(), rights, setUp.folderWithout);
+  if (rights.empty()) setUp.failureWithout = "it wrote nothing within two minutes";
 }
 
 std::string Failure(DWORD exitCode) {
@@ -59,7 +88,9 @@ ProgramFilesSetUp SetUpProgramFiles() {
     return setUp;
   }
   HANDLE process = nullptr;
-  const DWORD error = StartElevated("/helper " + std::to_string(::GetCurrentProcessId()), process);
+  const std::string folder = CheckFolder();
+  const DWORD error =
+      StartElevated("/helper " + std::to_string(::GetCurrentProcessId()), folder.c_str(), process);
   if (error == ERROR_CANCELLED) {
     setUp.failure = "you answered No at the check's own prompt";
     return setUp;
@@ -72,10 +103,8 @@ ProgramFilesSetUp SetUpProgramFiles() {
   setUp.process = process;
   for (DWORD waited = 0; waited < kReadyWithinMs; waited += 50) {
     if (Exists(root + "\\ready")) {
-      const std::string said = ReadAll(root + "\\helper.txt").value_or("");
-      setUp.rights = said.substr(0, said.find('\n'));
-      setUp.folder = said.substr(said.find('\n') + 1);
-      if (!setUp.folder.empty() && setUp.folder.back() == '\n') setUp.folder.pop_back();
+      ReadSaid(root + "\\helper.txt", setUp.rights, setUp.folder);
+      StartWithoutFolder(setUp);
       return setUp;
     }
     if (::WaitForSingleObject(process, 50) == WAIT_OBJECT_0) {

@@ -145,8 +145,11 @@ void SituationRuns::RunOne(const Situation& s, const std::string& notRunHere) {
   // Without User Account Control the runs show what happens all the same,
   // but no row can pass; an answer at a prompt cannot even be given.
   const std::string without = protectedPlace ? facts_.withoutAccountControl : std::string();
+  // Where the policy in force asks nothing, the count of prompts says
+  // nothing, and there is no prompt to answer No at.
+  const std::string unasked = s.prompts > 0 ? facts_.withoutPrompt : std::string();
   std::string notRun = notRunHere;
-  if (notRun.empty() && !without.empty() && s.answer == Answer::No) notRun = without;
+  if (notRun.empty() && s.answer == Answer::No) notRun = without.empty() ? unasked : without;
   const bool nothing = s.started == std::string("nothing");
   std::vector<Row> rows;
   if (s.clientNeedsRights) {
@@ -173,6 +176,8 @@ void SituationRuns::RunOne(const Situation& s, const std::string& notRunHere) {
     } else if (!without.empty()) {
       report_.NotAvailable(row.what, row.expected.empty() ? "(not compared)" : row.expected,
                            without + "; here: " + row.got, s.source);
+    } else if (row.what == kPrompts && !unasked.empty()) {
+      report_.NotAvailable(row.what, row.expected, unasked + "; here: " + row.got, s.source);
     } else if (row.expected.empty()) {
       report_.Note(row.what, row.got + " (with the time you took to answer)", s.source);
     } else {
@@ -207,7 +212,10 @@ void SituationRuns::Run(const Situation& s, bool protectedPlace, std::vector<Row
   }
   const FileState realBefore = Look(real + "uo.cfg");
   const FileState storeBefore = store.empty() ? FileState{} : Look(store + "uo.cfg");
-  if (facts_.withoutAccountControl.empty() && s.answer != Answer::None) AskFor(s.answer);
+  if (facts_.withoutAccountControl.empty() && facts_.withoutPrompt.empty() &&
+      s.answer != Answer::None) {
+    AskFor(s.answer);
+  }
   const check::Run run = RunTidemark(real, s.answer == Answer::None ? 30000 : 300000);
   const Measures got = Measure(real, store, realBefore, storeBefore);
   set(kLanded, got.line, got.line == s.line);

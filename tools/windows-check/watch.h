@@ -22,7 +22,8 @@ struct Run {
 // Application Information service starts one for each prompt: Mark
 // Russinovich, "Inside Windows Vista User Account Control", TechNet
 // Magazine, June 2007); under a policy that elevates without asking, one
-// may start and show nothing.
+// may start and show nothing, so the count is compared only where the
+// policy in force asks (Facts::withoutPrompt).
 Run RunTidemark(const std::string& folder, std::uint32_t limitMs);
 
 }  // namespace tidemark::check
