@@ -50,6 +50,24 @@ bool CannotReach(platform::DWORD error) {
   }
 }
 
+// Whether Windows' answer may say that the elevated copy's logon lacks the
+// credentials the player's has for a share: it is another logon session,
+// and a share connected with a password in one is not connected for the
+// other (KB937624, see elevated_path.h). The System Error Codes pages name
+// them: 5, ERROR_ACCESS_DENIED ("Access is denied"); 1219,
+// ERROR_SESSION_CREDENTIAL_CONFLICT ("Multiple connections to a server or
+// shared resource by the same user, using more than one user name, are not
+// allowed"); 1244, ERROR_NOT_AUTHENTICATED ("... the user has not been
+// authenticated"); 1326, ERROR_LOGON_FAILURE ("The user name or password is
+// incorrect"). Which one an elevation answers there, no page says, nor
+// whether access denied on a share can mean a refusal of the rights: then
+// the drive box stands where the one saying Windows refused them would;
+// both say nothing was done, and its advice to move the game to this PC's
+// own drive needs no share.
+bool CredentialsRefused(platform::DWORD error) {
+  return error == platform::kErrorAccessDenied || error == 1219 || error == 1244 || error == 1326;
+}
+
 // Where a path leads that the elevated copy may lack: its drive letter
 // ("M:"), or the whole path where it names none (a network path).
 TextValue PlaceOf(const TextValue& path) {
@@ -58,18 +76,51 @@ TextValue PlaceOf(const TextValue& path) {
                                                                : path;
 }
 
-// The box for Windows' answer to the restart.
-void Report(platform::DWORD error, const TextValue& program, const ElevatedStart& reach) {
-  if (CannotReach(error)) {
-    std::vector<TextValue> places{PlaceOf(reach.File)};
-    if (reach.Directory && PlaceOf(*reach.Directory) != places.front()) {
-      places.push_back(PlaceOf(*reach.Directory));
+// The place the drive box names where the elevated copy's reach of
+// `given`, which it is started by as `reached`, hangs on this session: the
+// network path (given as one, or from a mapped or subst letter), a network
+// drive's letter (GetDriveTypeA's DRIVE_REMOTE) or, unless only a network
+// counts, a subst letter. None for a path on this PC's own volumes: a
+// failure there is not the session's (a deleted folder, a file system that
+// refuses the elevation), and its box names the error.
+std::optional<TextValue> SessionPlace(const TextValue& given, const TextValue& reached,
+                                      bool networkOnly) {
+  if (reached.View().starts_with("\\\\")) return reached;
+  const TextValue letter = PlaceOf(given);
+  if (letter == given) return std::nullopt;  // no letter's folder: relative
+  const TextValue root = PlaceOf(reached) + "\\";
+  if (platform::GetDriveTypeA(root.Bytes()) == platform::kDriveRemote) return letter;
+  if (!networkOnly && ThroughSubstLetters(given) != given) return letter;
+  return std::nullopt;
+}
+
+// The places of the program and its working folder that the drive box
+// names for `error`; none where it is not the box for that answer.
+std::vector<TextValue> PlacesFor(platform::DWORD error, const TextValue& self,
+                                 const std::optional<TextValue>& folder,
+                                 const ElevatedStart& reach) {
+  std::vector<TextValue> places;
+  if (!CannotReach(error) && !CredentialsRefused(error)) return places;
+  const auto add = [&](const TextValue& given, const TextValue& reached) {
+    const std::optional<TextValue> place = SessionPlace(given, reached, !CannotReach(error));
+    if (place && std::find(places.begin(), places.end(), *place) == places.end()) {
+      places.push_back(*place);
     }
-    Warn(ElevatedCopyCannotReachText(places));
-  } else if (ElevationRefusedByPolicy()) {
+  };
+  add(self, reach.File);
+  if (folder && reach.Directory) add(*folder, *reach.Directory);
+  return places;
+}
+
+// The box for Windows' answer to the restart.
+void Report(platform::DWORD error, const TextValue& program, const std::vector<TextValue>& places) {
+  if (ElevationRefusedByPolicy()) {
     // A rule of the PC refused, with no prompt: whatever Windows answered
-    // (elevation_policy.cpp), the player is told so, and whom to ask.
+    // (elevation_policy.cpp), the player is told so, and whom to ask; no
+    // drive or share would help.
     Warn(RefusedByPolicyText(program));
+  } else if (!places.empty()) {
+    Warn(ElevatedCopyCannotReachText(places));
   } else if (error == platform::kErrorCancelled) {
     // A player who declines the prompt has chosen, and is told nothing.
   } else if (error == platform::kErrorAccessDenied) {
@@ -108,10 +159,13 @@ std::int32_t RestartElevatedFor(const TextValue& program) {
     Warn(UnreachableFolderText());
     return 0;
   }
-  // The current folder, as an elevated start without one gets the system
-  // folder, which the program the copy starts would inherit. One the ANSI
-  // code page cannot show is given by its short form, or not at all: a
-  // lossy name would make the start fail.
+  // The current folder, given so that the copy need not rely on where an
+  // elevated start without one begins: SHELLEXECUTEINFO's page says a NULL
+  // lpDirectory means "the current directory", but not for runas, whose
+  // process the Application Information service makes; the program the
+  // copy starts would inherit that folder. One the ANSI code page cannot
+  // show is given by its short form, or not at all: a lossy name would make
+  // the start fail.
   const std::optional<TextValue> folder = ReachableCurrentFolder();
   // Both as the elevated copy reaches them: its session lacks this one's
   // subst and network letters (see elevated_path.h). Where none reaches
@@ -131,7 +185,7 @@ std::int32_t RestartElevatedFor(const TextValue& program) {
   request.Show = platform::kSwShow;
   request.SkipZoneCheck = true;
   if (const platform::DWORD error = StartThroughShell(request); error != 0) {
-    Report(error, program, reach);
+    Report(error, program, PlacesFor(error, *self, folder, reach));
   }
   return 0;
 }

@@ -51,8 +51,9 @@ platform::DWORD StartThroughShell(const ShellRequest& request) {
   const ComApartment apartment;
   platform::SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  // No dialog of the shell's own (Tidemark reports a failure itself), and
-  // done before the call returns: the process ends right after it.
+  // No error box of the shell's own (SEE_MASK_FLAG_NO_UI: "Do not display
+  // an error message box"; Tidemark reports a failure itself), and done
+  // before the call returns: the process ends right after it.
   info.fMask = platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync |
                (request.SkipZoneCheck ? platform::kSeeMaskNoZoneChecks : 0);
   info.lpVerb = request.Verb;

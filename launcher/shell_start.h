@@ -20,9 +20,12 @@ struct ShellRequest {
   const char* Parameters = nullptr;
   const char* Directory = nullptr;
   platform::UINT Show = 0;
-  // No check of the file's download zone: for a program that is running
-  // already, whose player has answered that check once. Its prompt would
-  // be a second one, and with no dialogs allowed it would fail unseen.
+  // No check of the file's download zone (SEE_MASK_NOZONECHECKS, which
+  // SHELLEXECUTEINFO's page says bypasses the check IAttachmentExecute puts
+  // in place): for a program that is running already, whose player has
+  // answered that check once; its prompt would be a second one. What the
+  // check would do beside SEE_MASK_FLAG_NO_UI, which only keeps error boxes
+  // away, no page says.
   bool SkipZoneCheck = false;
 };
 

@@ -39,7 +39,10 @@ bool Within(std::string_view path, std::string folder) {
 
 // The folder's long form (GetLongPathNameA), or the folder as given where
 // the system cannot say. Only its start is compared: a name the ANSI code
-// page cannot show, which comes back lossy, lies below Program Files.
+// page cannot show, which comes back lossy, lies below Program Files. The
+// fallback errs towards "not redirected": a short form of Program Files
+// ("C:\PROGRA~2\...") left so is not recognized (the worst case is in
+// write_redirection.h).
 std::string LongForm(const std::string& folder) {
   std::string reached(260, '\0');
   platform::DWORD length = platform::GetLongPathNameA(folder.c_str(), reached.data(),

@@ -12,7 +12,18 @@ namespace tidemark {
 
 // Windows virtualizes the folder a write reaches, however it was named: the
 // path's folder is first turned into that one, its subst letters into what
-// they stand for and its short names into long ones.
+// they stand for and its short names into long ones. Not followed:
+// junctions, symbolic links and mount points; no Microsoft page says
+// whether the virtualization filter tests the name as opened or where a
+// link leads. Where a write is redirected but taken as not (a client folder
+// reached through a link into Program Files; a short name the system
+// cannot lengthen, in the .cpp), the client's need for rights is not
+// asked. The worst case: where it needs them and the assistant or
+// uomon.exe is started, Tidemark saves to the VirtualStore while the
+// client, started with rights, reads the real uo.cfg, whose journal line
+// stays as it was; the journal goes on in the file it names, and nothing is
+// lost. Taken as redirected where it is not (a folder under Program Files
+// linking out of it), the worst case is one prompt that was not needed.
 bool WritesAreRedirected(const TextValue& path);
 
 // Whether `path` lies in a folder that Windows virtualizes. Those are
