@@ -511,6 +511,7 @@ struct CallTable {
   decltype(&os::SizeofResource) SizeofResource = &os::SizeofResource;
   decltype(&os::LoadResource) LoadResource = &os::LoadResource;
   decltype(&os::FreeLibrary) FreeLibrary = &os::FreeLibrary;
+  bool operator==(const CallTable&) const = default;
 };
 
 // The table in force for the whole process.
