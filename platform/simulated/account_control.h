@@ -1,5 +1,5 @@
-// The simulated User Account Control, the part of model.h's model so that
-// a client under Program Files, with and without administrator rights, runs
+// The simulated User Account Control, the part of model.h's model that lets
+// a client under Program Files, with and without administrator rights, run
 // end to end natively. A test switches it on through the environment, which
 // a started program inherits as Windows' children inherit their parent's
 // token:
