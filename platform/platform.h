@@ -1,10 +1,13 @@
-// The narrow table of operating-system calls that the support library and the
-// launcher make. Every call keeps its Win32 name, arguments and answers, so the
-// core reads like the Windows program it is. Two implementations stand behind
-// this header and CMake links exactly one of them:
-//   win32/  forwards each call to the real Win32 function;
-//   posix/  answers the same way on Linux, seeing the POSIX root as drive Z:
-//           (as Wine does), so the core only ever handles Windows paths.
+// The Win32 calls that the support library and the launcher make, and what
+// the program relies on each to answer. Every call keeps its Win32 name,
+// arguments and answers, so the core reads like the Windows program it is.
+// Two implementations stand behind this header and CMake links exactly one:
+//   win32/      forwards each call to the real Win32 function;
+//   simulated/  a model of Windows on Linux for the tests, answering as
+//               Windows does (simulated/model.h states it).
+// A test may swap the calls of the CallTable below, those declared in `os`,
+// which the core reaches through Calls(). Every other call goes to the
+// system itself (or its model), and no test can swap it.
 //
 // The win32 implementation includes <windows.h> after this header; the
 // constants below therefore carry names that <windows.h> does not define as
@@ -273,7 +276,7 @@ inline constexpr DWORD kRegDword = 4;
 inline constexpr DWORD kRegLink = 6;
 inline constexpr DWORD kRegMultiSz = 7;
 
-// Win32 error codes that the stand-in reports and the core inspects.
+// Win32 error codes that the core inspects or the simulated calls answer.
 inline constexpr DWORD kErrorFileNotFound = 2;
 inline constexpr DWORD kErrorPathNotFound = 3;
 inline constexpr DWORD kErrorAccessDenied = 5;
@@ -304,12 +307,13 @@ inline constexpr DWORD kWaitAbandoned = 0x80;
 inline constexpr DWORD kWaitTimeout = 0x102;
 inline constexpr DWORD kWaitFailed = 0xFFFFFFFFu;
 
+// The calls that go to the system itself: no test can swap these.
+
 // Command line and module (kernel32).
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
 HMODULE GetModuleHandleA(const char* moduleName);
-// UTF-16 to the ANSI code page (kernel32). The POSIX stand-in's ANSI code
-// page is its host's bytes: a unit below 0x100 is that byte, and any other is
-// lost (the default character, and `usedDefaultChar` set).
+// UTF-16 to the ANSI code page (kernel32): a character the code page lacks
+// is lost (the default character, and `usedDefaultChar` set).
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideText, int wideCount,
                         char* multiByteText, int multiByteCount, const char* defaultChar,
                         BOOL* usedDefaultChar);
@@ -328,21 +332,13 @@ LANGID GetSystemDefaultLangID();
 
 // Memory in large regions (kernel32), for the chunks that a file's lines are
 // carved from: reserved as address space, then committed where it is used.
-// The POSIX stand-in maps a reservation without access and backs a committed
-// part of 2 MiB or more with transparent huge pages, so that a large file's
-// lines cost few page faults.
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
 BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
 
 // Process (kernel32).
 DWORD GetCurrentProcessId();
 
-// The registry (advapi32; opening and reading are in the table below). The
-// POSIX stand-in reads the registry that Linux users of Windows programs
-// already have: Wine's text files in $WINEPREFIX (default ~/.wine),
-// system.reg for HKEY_LOCAL_MACHINE and user.reg for HKEY_CURRENT_USER. It
-// never writes, and grants write access to HKEY_LOCAL_MACHINE only to root,
-// as Windows grants it only to administrators.
+// The registry (advapi32; opening and reading are in the table below).
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
                      DWORD desired, void* securityAttributes, HKEY* result, DWORD* disposition);
 
@@ -352,43 +348,34 @@ int GetCalendarInfoA(LCID locale, DWORD calendar, DWORD type, char* data, int si
 int LoadStringA(HMODULE instance, UINT id, char* buffer, int bufferMax);
 
 // A security descriptor from its text form (advapi32), and freeing what
-// the system allocated for it (kernel32). The POSIX stand-in reads only the
-// access rights that the descriptor's "allow" entries give every account
-// ("AU", "WD", "IU"): its model knows nothing finer (posix/account_control.h).
+// the system allocated for it (kernel32).
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(const char* text, DWORD revision,
                                                           void** descriptor, DWORD* size);
 void* LocalFree(void* memory);
 
-// The system's folder, where its DLLs are (kernel32). The POSIX stand-in's
-// is Z:\windows\system32, and its LoadLibraryA knows a DLL there as by its
-// plain name.
+// The system's folder, where its DLLs are (kernel32).
 UINT GetSystemDirectoryA(char* buffer, UINT size);
 
 // Process (kernel32). The startup information's show state is the one the
-// starting program asked for; the POSIX stand-in passes it to the programs
-// it starts in the environment.
+// starting program asked for.
 HANDLE GetCurrentProcess();
 void GetStartupInfoA(STARTUPINFOA* startupInfo);
 
-// The bytes of a resource that LoadResource gave (kernel32). The POSIX
-// stand-in gives back what it is given, as Windows' own does.
+// The bytes of a resource that LoadResource gave (kernel32).
 void* LockResource(HANDLE resourceData);
 
 // The calls that tests may stand between the core and the system, as SQLite
 // tests its I/O through its VFS: the file system, the registry reads, the
 // clock and pauses, the turn-taking mutex and program starts. `os` holds the system's own (from
-// win32/ or posix/); the core calls them through the table that Calls() returns, which holds
-// exactly those unless a test has put others in for a while.
+// win32/ or simulated/); the core calls them through the table that Calls() returns, which
+// holds exactly those unless a test has put others in for a while.
 namespace os {
 // The module path in UTF-16, and a path's short (8.3) form, whose names are
-// ASCII wherever the volume keeps short names (kernel32). The POSIX
-// stand-in's wide module path is its ANSI one, byte for byte, and a short
-// form is the long form of an existing path.
+// ASCII wherever the volume keeps short names (kernel32).
 DWORD GetModuleFileNameW(HMODULE module, WCHAR* fileName, DWORD size);
 DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size);
 // A path's long form, each short (8.3) name in it replaced by the long one
-// (kernel32); the path as given where it has none. The POSIX stand-in keeps
-// no short names: an existing path is its own long form.
+// (kernel32); the path as given where it has none.
 DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size);
 // File-system queries.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
@@ -397,23 +384,18 @@ BOOL FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData);
 BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesA(const char* fileName);
 BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
-// Files. The POSIX stand-in applies Windows' sharing rule (each handle's
-// access against the others' share modes, deleting included, a folder's
-// handles too) across processes, keeps a file removed while open waiting to
-// be deleted until its last handle goes or its last holder is killed
-// (refused to every open and attribute query, still listed), treats a file
-// without write permission bits as read-only (refused for writing and
-// replacing, also to root), replaces a file keeping its mode and owner (a
-// symbolic link is replaced itself, as on Windows), and reports a symbolic
-// link as a reparse point. SetEndOfFile reserves the room when it grows a
-// file, as Windows does. A folder opens only with kFileFlagBackupSemantics,
-// for reading, and its GetFileInformationByHandle answers from stat, as for a
-// file: the device as the volume's serial number and the inode as the file
-// index. Its DeleteFileA keeps the name of a file still open until the last
-// handle goes, as Windows did before Windows 10 1903 and still does off NTFS;
-// NTFS there deletes with POSIX semantics and the name goes at once
-// (delete-on-close keeps the older way). Its sharing check and marking are
-// two steps: two opens at one moment may both pass where Windows refuses one.
+// Files. Windows' sharing rule holds across processes: each open's access
+// against every other open's share mode, deleting included, a folder's opens
+// too. A file removed while open waits to be deleted until its last handle
+// goes (refused to every open and attribute query, still listed); DeleteFileA
+// keeps its name until then before Windows 10 1903 and off NTFS, where NTFS
+// there removes the name at once (delete-on-close keeps the older way). A
+// read-only file is refused for writing and replacing, also to an
+// administrator. A replace of a symbolic link replaces the link itself, which
+// reports as a reparse point. SetEndOfFile reserves the room when it grows a
+// file. A folder opens only with kFileFlagBackupSemantics; its
+// GetFileInformationByHandle, as a file's, gives the volume's serial number
+// and the file index.
 HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                    void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);
@@ -434,9 +416,7 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
                       DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
 // Starting a program, suspended where asked, and ending a process (this
-// one, or one it started). The POSIX stand-in starts the program named by
-// the command line's first token, quoted or not, without a shell and
-// without waiting (see posix/process_posix.cpp).
+// one, or one it started).
 BOOL CreateProcessA(const char* applicationName, char* commandLine, void* processAttributes,
                     void* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
@@ -446,15 +426,11 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode);
 // size needed (its zero included) where it does not fit; 0 where unset.
 DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size);
 // A system DLL by its plain name, and a function of it by name (kernel32):
-// for calls made only on a rare path, whose DLL is then not imported. The
-// POSIX stand-in knows shell32.dll and ole32.dll: ShellExecuteExA starts the
-// program as its CreateProcessA does, and CoInitializeEx and CoUninitialize
-// answer as Windows does on a fresh thread.
+// for calls made only on a rare path, whose DLL is then not imported.
 HMODULE LoadLibraryA(const char* fileName);
 void* GetProcAddress(HMODULE module, const char* procName);
 // The process's own access token and what it holds (advapi32), for whether
-// it runs elevated; and its current folder (kernel32). The POSIX stand-in
-// answers from its model of User Account Control (posix/account_control.h).
+// it runs elevated; and its current folder (kernel32).
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token);
 BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information, DWORD length,
                          DWORD* returnLength);
@@ -463,9 +439,8 @@ DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer);
 // The command line this process was started with (kernel32).
 const char* GetCommandLineA();
 // A program file mapped to read its resources (kernel32), with
-// kLoadLibraryAsDatafile: its manifest, found as a resource by number. The
-// POSIX stand-in's programs are no Windows images: it maps none, answering
-// ERROR_BAD_EXE_FORMAT, as Windows does for a file that is no image.
+// kLoadLibraryAsDatafile: its manifest, found as a resource by number; a
+// file that is no Windows image fails with ERROR_BAD_EXE_FORMAT.
 HMODULE LoadLibraryExA(const char* fileName, HANDLE file, DWORD flags);
 HANDLE FindResourceA(HMODULE module, const char* name, const char* type);
 DWORD SizeofResource(HMODULE module, HANDLE resource);
@@ -475,25 +450,17 @@ BOOL FreeLibrary(HMODULE module);
 void GetLocalTime(SYSTEMTIME* systemTime);
 void Sleep(DWORD milliseconds);
 // What a drive letter stands for (kernel32): a subst letter answers
-// "\??\" and the folder. The POSIX stand-in knows drive Z: and the letters
-// of its model (posix/account_control.h).
+// "\??\" and the folder.
 DWORD QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size);
 // What kind of drive a root ("X:\\") is: kDriveRemote for a network drive.
 UINT GetDriveTypeA(const char* rootPathName);
-// A named mutex: copies of the program take turns through it. The POSIX
-// stand-in leaves nothing in the file system: a handle is a socket bound to
-// a name of its own in Linux's abstract socket namespace, which carries the
-// mutex's name and security, and owning the mutex is holding a second
-// socket bound to the mutex's name, which only one socket at a time may be.
-// Ending the process, however it ends, closes both, as Windows abandons the
-// mutex of a process that ends. It cannot tell an abandoned mutex from a
-// free one, and is not re-entrant.
+// A named mutex: copies of the program take turns through it. Windows
+// abandons the mutex of a process that ends, however it ends.
 HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name);
 HANDLE OpenMutexA(DWORD desiredAccess, BOOL inheritHandle, const char* name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
-// A message box (user32). The POSIX stand-in writes "caption: text" as a line
-// to standard error and answers as if OK was pressed.
+// A message box (user32).
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 }  // namespace os
 
@@ -544,6 +511,7 @@ struct CallTable {
   decltype(&os::SizeofResource) SizeofResource = &os::SizeofResource;
   decltype(&os::LoadResource) LoadResource = &os::LoadResource;
   decltype(&os::FreeLibrary) FreeLibrary = &os::FreeLibrary;
+  bool operator==(const CallTable&) const = default;
 };
 
 // The table in force for the whole process.

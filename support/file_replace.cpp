@@ -43,14 +43,14 @@ DeleteOpen TryDeleteOpen(const TextValue& path) {
       path.Bytes(), platform::kDelete,
       platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
       platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
-  if (handle != platform::InvalidHandleValue()) {
+  const CallError error = ErrorOf(handle != platform::InvalidHandleValue());
+  if (!error) {
     platform::CloseHandle(handle);
     return DeleteOpen::Open;
   }
-  const platform::DWORD error = platform::GetLastError();
-  if (IsInUse(error)) return DeleteOpen::Held;
-  return error == platform::kErrorAccessDenied && !BeingRemoved(path.Bytes()) ? DeleteOpen::Refused
-                                                                              : DeleteOpen::Open;
+  if (IsInUse(*error)) return DeleteOpen::Held;
+  return *error == platform::kErrorAccessDenied && !BeingRemoved(path.Bytes()) ? DeleteOpen::Refused
+                                                                               : DeleteOpen::Open;
 }
 
 // Windows refuses a rename over a file that another program has open,
@@ -156,9 +156,9 @@ class TemporaryFile {
   // marked void before uo.cfg is touched, never to be put back.
   ~TemporaryFile() {
     if (handle_ != platform::InvalidHandleValue()) platform::CloseHandle(handle_);
-    if (created_ && !committed_ && !RemoveWaitingOutHolds(name_.Bytes(), held_) && turnHeld_) {
-      MarkVoid(name_);
-    }
+    const bool kept =
+        created_ && !committed_ && RemoveWaitingOutHolds(name_.Bytes(), held_).has_value();
+    if (kept && turnHeld_) MarkVoid(name_);
   }
 
   TemporaryFile(const TemporaryFile&) = delete;
@@ -170,25 +170,22 @@ class TemporaryFile {
     if (turnHeld_ && !ClearLeftovers(path, name_)) return Outcome::NeedsRewriteInPlace;
     if (name_.View().size() >= kMaxPath) return Outcome::NeedsRewriteInPlace;
     // A leftover that another program still holds is left for the next run.
-    if (!Create(attributes)) {
-      const platform::DWORD error = platform::GetLastError();
-      if (error == platform::kErrorAccessDenied || error == platform::kErrorFilenameTooLong ||
-          IsInUse(error)) {
+    if (const CallError error = Create(attributes)) {
+      if (*error == platform::kErrorAccessDenied || *error == platform::kErrorFilenameTooLong ||
+          IsInUse(*error)) {
         return Outcome::NeedsRewriteInPlace;
       }
       RefuseCreate(path);
     }
     if (!WriteAndClose(write)) return Outcome::NeedsRewriteInPlace;
-    if (!WaitOutRefusals([&] { return Replace(path); },
-                         [&](platform::DWORD error) {
-                           return RefusalOfReplace(error, name_, path, redirected_);
-                         })) {
+    if (const CallError error = WaitOutRefusals(
+            [&] { return Replace(path); },
+            [&](platform::DWORD met) { return RefusalOfReplace(met, name_, path, redirected_); })) {
       // A folder that lets a file be made but not renamed over another, or
       // a hold that outlasted the wait: uo.cfg itself may still be free. A
       // new file still held is removed if it can be, else left for the next run.
-      const platform::DWORD error = platform::GetLastError();
-      held_ = IsInUse(error);
-      if (error == platform::kErrorAccessDenied || held_) return Outcome::NeedsRewriteInPlace;
+      held_ = IsInUse(*error);
+      if (*error == platform::kErrorAccessDenied || held_) return Outcome::NeedsRewriteInPlace;
       RefuseCreate(path);
     }
     return Outcome::Saved;
@@ -212,9 +209,12 @@ class TemporaryFile {
   // Makes the new file; one left by an earlier run that was killed is
   // removed first. "Access denied" is a folder that refuses new files,
   // unless the name is still there: a file being removed, which passes.
-  bool Create(platform::DWORD attributes) {
+  // The error that kept the file from being made, if any: the removal's
+  // where a leftover could not be removed.
+  CallError Create(platform::DWORD attributes) {
+    CallError error;
     for (int attempt = 0; attempt < 2; ++attempt) {
-      const bool created = WaitOutRefusals(
+      error = WaitOutRefusals(
           [&] {
             // Sharing reading lets a scanner or a sync client look at the
             // new file while it is written; a hold it keeps past the close
@@ -222,52 +222,51 @@ class TemporaryFile {
             handle_ = platform::CreateFileA(name_.Bytes(), platform::kGenericWrite,
                                             platform::kFileShareRead, nullptr, platform::kCreateNew,
                                             attributes, nullptr);
-            return handle_ != platform::InvalidHandleValue();
+            return ErrorOf(handle_ != platform::InvalidHandleValue());
           },
-          [&](platform::DWORD error) {
-            if (IsInUse(error)) return Refusal::Passing;
+          [&](platform::DWORD met) {
+            if (IsInUse(met)) return Refusal::Passing;
             const bool beingRemoved =
-                error == platform::kErrorAccessDenied && BeingRemoved(name_.Bytes());
+                met == platform::kErrorAccessDenied && BeingRemoved(name_.Bytes());
             return beingRemoved ? Refusal::Passing : Refusal::Lasting;
           });
-      if (created) {
+      if (!error) {
         created_ = true;
-        return true;
+        return error;
       }
-      if (platform::GetLastError() != platform::kErrorFileExists) break;
-      if (!RemoveWaitingOutHolds(name_.Bytes())) {
+      if (*error != platform::kErrorFileExists) break;
+      if (const CallError removal = RemoveWaitingOutHolds(name_.Bytes())) {
         if (turnHeld_) MarkVoid(name_);
-        break;
+        return removal;
       }
     }
-    return false;
+    return error;
   }
 
   // False when the disk had no room for the new file; any other failure
   // raises. One flush: the name proves the bytes (see save_leftovers.h).
   bool WriteAndClose(const std::function<void(TStream&)>& write) {
     WriteStream stream(handle_);
-    bool flushed = false;
+    CallError flushError;
     try {
       write(stream);
-      flushed = platform::FlushFileBuffers(handle_) != 0;
+      flushError = ErrorOf(platform::FlushFileBuffers(handle_) != 0);
     } catch (const EWriteError&) {
       if (IsDiskFull(stream.FailedWith)) return false;
       throw;
     }
-    const platform::DWORD flushError = flushed ? 0 : platform::GetLastError();
     const bool closed = platform::CloseHandle(handle_) != 0;
     handle_ = platform::InvalidHandleValue();
-    if (!flushed && IsDiskFull(flushError)) return false;
-    if (!flushed || !closed) FailWrite();
+    if (flushError && IsDiskFull(*flushError)) return false;
+    if (flushError || !closed) FailWrite();
     return true;
   }
 
-  bool Replace(const TextValue& path) {
+  CallError Replace(const TextValue& path) {
     committed_ = platform::MoveFileExA(
                      name_.Bytes(), path.Bytes(),
                      platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough) != 0;
-    return committed_;
+    return ErrorOf(committed_);
   }
 
   bool turnHeld_;

@@ -18,26 +18,30 @@ bool IsGone(platform::DWORD error) {
 
 }  // namespace
 
+CallError ErrorOf(bool succeeded) {
+  if (succeeded) return std::nullopt;
+  return platform::GetLastError();
+}
+
 bool IsInUse(platform::DWORD error) {
   return error == platform::kErrorSharingViolation || error == platform::kErrorLockViolation;
 }
 
-bool WaitOutRefusals(const std::function<bool()>& attempt,
-                     const std::function<Refusal(platform::DWORD)>& refusal) {
-  if (attempt()) return true;
+CallError WaitOutRefusals(const std::function<CallError()>& attempt,
+                          const std::function<Refusal(platform::DWORD)>& refusal) {
+  CallError error = attempt();
   platform::DWORD paused = 0;
   for (const platform::DWORD pause : kPauses) {
-    const platform::DWORD error = platform::GetLastError();
-    const Refusal kind = refusal(error);
-    platform::SetLastError(error);  // the question may have asked the system
+    if (!error) return error;
+    const Refusal kind = refusal(*error);
     if (kind == Refusal::Lasting || (kind == Refusal::Brief && paused + pause > kBriefWait)) {
-      return false;
+      return error;
     }
     platform::Sleep(pause);
     paused += pause;
-    if (attempt()) return true;
+    error = attempt();
   }
-  return false;
+  return error;
 }
 
 platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
@@ -47,7 +51,7 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
       [&] {
         handle = platform::CreateFileA(path, access, share, nullptr, disposition,
                                        platform::kFileAttributeNormal, nullptr);
-        return handle != platform::InvalidHandleValue();
+        return ErrorOf(handle != platform::InvalidHandleValue());
       },
       [](platform::DWORD error) { return IsInUse(error) ? Refusal::Passing : Refusal::Lasting; });
   return handle;
@@ -59,8 +63,8 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
 // (POSIX semantics) and only a delete-on-close handle leaves it waiting; a
 // name already gone lets CREATE_NEW succeed.
 bool BeingRemoved(const char* path) {
-  if (platform::GetFileAttributesA(path) != platform::kInvalidFileAttributes ||
-      platform::GetLastError() != platform::kErrorAccessDenied) {
+  const platform::DWORD attributes = platform::GetFileAttributesA(path);
+  if (ErrorOf(attributes != platform::kInvalidFileAttributes) != platform::kErrorAccessDenied) {
     return false;
   }
   platform::WIN32_FIND_DATAA found{};
@@ -70,16 +74,16 @@ bool BeingRemoved(const char* path) {
   return true;
 }
 
-bool RemoveWaitingOutHolds(const char* path, bool once) {
-  const auto remove = [&] { return platform::DeleteFileA(path) != 0; };
+CallError RemoveWaitingOutHolds(const char* path, bool once) {
+  const auto remove = [&] { return ErrorOf(platform::DeleteFileA(path) != 0); };
   // "Access denied" on a removal is a file being removed, which passes, or
   // a rule of the folder or the file, which lasts.
-  const bool removed = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD error) {
-    if (IsInUse(error)) return Refusal::Passing;
-    return error == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
-                                                                       : Refusal::Lasting;
+  const CallError error = once ? remove() : WaitOutRefusals(remove, [&](platform::DWORD met) {
+    if (IsInUse(met)) return Refusal::Passing;
+    return met == platform::kErrorAccessDenied && BeingRemoved(path) ? Refusal::Passing
+                                                                     : Refusal::Lasting;
   });
-  return removed || IsGone(platform::GetLastError());
+  return error && IsGone(*error) ? std::nullopt : error;
 }
 
 }  // namespace tidemark

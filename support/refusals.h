@@ -10,10 +10,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "platform/platform.h"
 
 namespace tidemark {
+
+// The error a system call failed with, as a value: none where it succeeded.
+using CallError = std::optional<platform::DWORD>;
+
+// The error of the call just made, whose answer was `succeeded`: read at
+// once, for any later call (a removal, a question) may set another.
+CallError ErrorOf(bool succeeded);
 
 // A sharing or lock violation: another program has the file open.
 bool IsInUse(platform::DWORD error);
@@ -22,12 +30,11 @@ bool IsInUse(platform::DWORD error);
 // may pass or last and Windows does not say which, for about 0.1 s only.
 enum class Refusal : std::uint8_t { Lasting, Passing, Brief };
 
-// Calls `attempt` until it succeeds, pausing between tries while
-// `refusal(GetLastError())` says the refusal may pass.
-// True when an attempt succeeded; otherwise the last error is the last
-// attempt's.
-bool WaitOutRefusals(const std::function<bool()>& attempt,
-                     const std::function<Refusal(platform::DWORD)>& refusal);
+// Calls `attempt`, which answers the error it met, until it succeeds,
+// pausing between tries while `refusal` says that error may pass. None when
+// an attempt succeeded; otherwise the last attempt's error.
+CallError WaitOutRefusals(const std::function<CallError()>& attempt,
+                          const std::function<Refusal(platform::DWORD)>& refusal);
 
 // CreateFileA (normal attributes), with another program's hold on the file
 // waited out; the invalid handle value when it could not be opened.
@@ -39,7 +46,8 @@ platform::HANDLE OpenWaitingOutHolds(const char* path, platform::DWORD access,
 bool BeingRemoved(const char* path);
 
 // Removes a file, waiting out another program's hold (`once`: tries only
-// once); one that is already gone counts as removed.
-bool RemoveWaitingOutHolds(const char* path, bool once = false);
+// once); one that is already gone counts as removed. The error that kept
+// it, if any.
+CallError RemoveWaitingOutHolds(const char* path, bool once = false);
 
 }  // namespace tidemark

@@ -109,7 +109,7 @@ Leftovers ListLeftovers(const TextValue& path) {
   return found;
 }
 
-bool Remove(const TextValue& name) { return RemoveWaitingOutHolds(name.Bytes()); }
+bool Remove(const TextValue& name) { return !RemoveWaitingOutHolds(name.Bytes()); }
 
 // Whether the file holds exactly the bytes its name proves.
 bool HoldsWhatItsNameProves(const Leftover& file) {
@@ -165,7 +165,6 @@ bool ClearLeftovers(const TextValue& path, const TextValue& name) {
 }
 
 void MarkVoid(const TextValue& name) {
-  const platform::DWORD error = platform::GetLastError();
   const platform::HANDLE mark = platform::CreateFileA(
       MarkOf(name).Bytes(), platform::kGenericWrite,
       platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
@@ -176,7 +175,6 @@ void MarkVoid(const TextValue& name) {
     platform::FlushFileBuffers(mark);
     platform::CloseHandle(mark);
   }
-  platform::SetLastError(error);
 }
 
 bool RecoverCutReplace(const TextValue& path) {

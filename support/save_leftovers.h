@@ -46,7 +46,7 @@ TextValue NewFileName(const TextValue& path, const SaveProof& proof);
 // when a mark of `name` stays: no new file may be made under it then.
 bool ClearLeftovers(const TextValue& path, const TextValue& name);
 
-// Marks the new file `name` void, the last error kept. Where even the mark
+// Marks the new file `name` void. Where even the mark
 // cannot be made (a folder that stopped letting files be made), the file
 // stays unmarked: it is put back only where uo.cfg is then deleted and no
 // other file is left.

@@ -207,7 +207,7 @@ fi
 
 if ! on_wine; then
   # --- under Program Files, over the stand-in's model of User Account
-  # Control (platform/posix/account_control.h): the client folder lies in a
+  # Control (platform/simulated/account_control.h): the client folder lies in a
   # protected folder; what an unelevated program writes there goes to its
   # store. The client, elevated or not, must read the journal line. -------
   # A client folder in a protected folder of its own; the client needs

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/posix/registry_file.h"
+#include "platform/simulated/registry_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const auto file = tidemark::platform::posix::ParseRegistryFile(text);
+  const auto file = tidemark::platform::simulated::ParseRegistryFile(text);
   for (const auto& [path, values] : file.Keys) {
     for (const auto& [name, value] : values) {
       // Nothing comes from nowhere: a value is never longer than three bytes
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // Looking a key up, links and all, ends and finds only what the file holds.
-  const auto found = tidemark::platform::posix::LookUpRegistryKey(text, "software\\k");
+  const auto found = tidemark::platform::simulated::LookUpRegistryKey(text, "software\\k");
   if (!found.Exists && !found.Values.empty()) __builtin_trap();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "launcher/program_start.h"
 #include "platform/platform.h"
 #include "support/paths.h"
+#include "unit/scoped_calls.h"
 
 namespace tidemark {
 namespace {
@@ -173,15 +174,17 @@ TEST(CommandLine, PathsForTheAnsiCallsAreTheShortFormWhereCharactersAreLost) {
        "Z:\\LODZ~1\\tidemark.exe"},  // no best-fit "L" for the Polish letter
   };
   for (const Case& c : cases) {
-    const platform::CallTable saved = platform::Calls();
-    platform::Calls().GetModuleFileNameW = &scripted_paths::ModuleFileName;
-    platform::Calls().GetCurrentDirectoryW = &scripted_paths::CurrentDirectory;
-    platform::Calls().GetShortPathNameW = &scripted_paths::ShortPathName;
-    scripted_paths::wide = c.wide;
-    scripted_paths::shortForm = c.shortForm;
-    const std::optional<TextValue> module = ReachableModulePath();
-    const std::optional<TextValue> folder = ReachableCurrentFolder();
-    platform::Calls() = saved;
+    std::optional<TextValue> module, folder;
+    {
+      const testing::ScopedCalls calls;
+      calls->GetModuleFileNameW = &scripted_paths::ModuleFileName;
+      calls->GetCurrentDirectoryW = &scripted_paths::CurrentDirectory;
+      calls->GetShortPathNameW = &scripted_paths::ShortPathName;
+      scripted_paths::wide = c.wide;
+      scripted_paths::shortForm = c.shortForm;
+      module = ReachableModulePath();
+      folder = ReachableCurrentFolder();
+    }
     const auto text = [&](const std::optional<TextValue>& reached) {
       return reached ? std::string(reached->View()) : unreachable;
     };

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "support/errors.h"
 #include "support/messages.h"
+#include "unit/scoped_calls.h"
 
 namespace tidemark {
 namespace {
@@ -209,13 +210,10 @@ TEST(DateTime, TimesOfDayAreTheExtendedProductNarrowedOnce) {
 // every later one the first of 7 December.
 class MidnightClock {
  public:
-  MidnightClock() : saved_(platform::Calls()) {
+  MidnightClock() {
     readings = 0;
-    platform::Calls().GetLocalTime = &Read;
+    calls_->GetLocalTime = &Read;
   }
-  ~MidnightClock() { platform::Calls() = saved_; }
-  MidnightClock(const MidnightClock&) = delete;
-  MidnightClock& operator=(const MidnightClock&) = delete;
   static inline int readings = 0;
 
  private:
@@ -223,7 +221,7 @@ class MidnightClock {
     *now = ++readings == 1 ? platform::SYSTEMTIME{2026, 12, 0, 6, 23, 59, 59, 999}
                            : platform::SYSTEMTIME{2026, 12, 1, 7, 0, 0, 0, 0};
   }
-  platform::CallTable saved_;
+  testing::ScopedCalls calls_;
 };
 
 TEST(DateTime, EachClockValueIsOneReadingOfTheLocalClock) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "unit/scoped_calls.h"
 
 namespace tidemark::testing {
 
@@ -81,7 +82,7 @@ class FaultInjector {
   platform::DWORD WriteError() const;
 
  private:
-  platform::CallTable saved_;
+  ScopedCalls calls_;  // the system's own calls back when it goes
 };
 
 }  // namespace tidemark::testing

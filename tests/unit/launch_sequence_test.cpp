@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "support/command_line.h"
 #include "support/errors.h"
+#include "unit/scoped_calls.h"
 
 namespace tidemark {
 namespace {
@@ -240,28 +241,33 @@ TEST(ProgramStartDeathTest, AnErrorEndsTheProcessWithExitCode3) {
 // Tidemark itself, elevated. Every file is present; what the system answers
 // is scripted, and what the launch asked of it is recorded.
 namespace scripted_start {
-platform::DWORD createError = 0;  // what the start answers; 0: started
-platform::DWORD clientError = 0;  // the same for a start of the client
-int elevated = 0;                 // the token's answer; -1: it cannot be read
-platform::DWORD virtualized = 0;  // the token's TokenVirtualizationEnabled
-const char* programFiles = "";    // %ProgramFiles%
-const char* folder = nullptr;     // the current folder; null: it cannot be read
-bool shellLoads = true;
-platform::BOOL shellAnswer = 0;
-platform::DWORD shellError = 0;
-std::string calls;  // in order
-int created = 0;    // handles: process 100 + n, thread 200 + n
-platform::SHELLEXECUTEINFOA given{};
-std::string givenVerb, givenFile, givenParameters, givenDirectory;
-std::string boxes;
-std::string self;                  // the program's own path
-const char* selfDrive = nullptr;   // what its letter stands for; null: a volume
-std::string mprLoaded;             // the path mpr.dll was loaded by
-const char* longFolder = nullptr;  // the long form of C:\Games\; null: it has none
-const char* ownLine = nullptr;     // the command line
-const char* ownLayers = nullptr;   // Tidemark's own layers, the player's
-const char* manifest = nullptr;    // uo.exe's manifest; null: it has none
-int consentUser = -1;              // ConsentPromptBehaviorUser; -1: not set
+// What the system answers, and what the launch asked of it: one row's, the
+// whole of it reset for each.
+struct Script {
+  platform::DWORD createError = 0;  // what the start answers; 0: started
+  platform::DWORD clientError = 0;  // the same for a start of the client
+  int elevated = 0;                 // the token's answer; -1: it cannot be read
+  platform::DWORD virtualized = 0;  // the token's TokenVirtualizationEnabled
+  const char* programFiles = "";    // %ProgramFiles%
+  const char* folder = nullptr;     // the current folder; null: it cannot be read
+  bool shellLoads = true;
+  platform::BOOL shellAnswer = 0;
+  platform::DWORD shellError = 0;
+  std::string calls;  // in order
+  int created = 0;    // handles: process 100 + n, thread 200 + n
+  platform::SHELLEXECUTEINFOA given{};
+  std::string givenVerb, givenFile, givenParameters, givenDirectory;
+  std::string boxes;
+  std::string self;                  // the program's own path
+  const char* selfDrive = nullptr;   // what its letter stands for; null: a volume
+  std::string mprLoaded;             // the path mpr.dll was loaded by
+  const char* longFolder = nullptr;  // the long form of C:\Games\; null: it has none
+  const char* ownLine = nullptr;     // the command line
+  const char* ownLayers = nullptr;   // Tidemark's own layers, the player's
+  const char* manifest = nullptr;    // uo.exe's manifest; null: it has none
+  int consentUser = -1;              // ConsentPromptBehaviorUser; -1: not set
+};
+Script script;
 
 std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 int Number(platform::HANDLE handle) {
@@ -274,26 +280,27 @@ platform::BOOL CreateProcessA(const char* application, char* commandLine, void*,
                               const char* directory, platform::STARTUPINFOA* startup,
                               platform::PROCESS_INFORMATION* information) {
   const std::string line = commandLine;
-  calls += "CreateProcessA(" + Text(application) + "," + line + "," + std::to_string(inherit) +
-           "," + std::to_string(flags) + "," + std::to_string(startup->dwFlags) + "," +
-           std::to_string(startup->wShowWindow) + "," + Text(directory) + ") ";
+  script.calls += "CreateProcessA(" + Text(application) + "," + line + "," +
+                  std::to_string(inherit) + "," + std::to_string(flags) + "," +
+                  std::to_string(startup->dwFlags) + "," + std::to_string(startup->wShowWindow) +
+                  "," + Text(directory) + ") ";
   const platform::DWORD error =
-      line.find("uo.exe") != std::string::npos ? clientError : createError;
+      line.find("uo.exe") != std::string::npos ? script.clientError : script.createError;
   if (error != 0 || startup->cb != sizeof *startup) {
     platform::SetLastError(error);
     return 0;
   }
-  ++created;
-  information->hProcess = reinterpret_cast<platform::HANDLE>(std::intptr_t{100 + created});
-  information->hThread = reinterpret_cast<platform::HANDLE>(std::intptr_t{200 + created});
+  ++script.created;
+  information->hProcess = reinterpret_cast<platform::HANDLE>(std::intptr_t{100 + script.created});
+  information->hThread = reinterpret_cast<platform::HANDLE>(std::intptr_t{200 + script.created});
   return 1;
 }
 platform::BOOL TerminateProcess(platform::HANDLE process, platform::UINT) {
-  calls += "TerminateProcess(" + std::to_string(Number(process)) + ") ";
+  script.calls += "TerminateProcess(" + std::to_string(Number(process)) + ") ";
   return 1;
 }
 platform::DWORD GetEnvironmentVariableA(const char* name, char* buffer, platform::DWORD size) {
-  const std::string value = std::string(name) == "ProgramFiles" ? programFiles : "";
+  const std::string value = std::string(name) == "ProgramFiles" ? script.programFiles : "";
   if (value.empty()) return 0;
   if (value.size() >= size) return static_cast<platform::DWORD>(value.size() + 1);
   value.copy(buffer, value.size());
@@ -302,67 +309,68 @@ platform::DWORD GetEnvironmentVariableA(const char* name, char* buffer, platform
 }
 platform::BOOL OpenProcessToken(platform::HANDLE, platform::DWORD access, platform::HANDLE* token) {
   *token = platform::InvalidHandleValue();
-  return access == platform::kTokenQuery && elevated >= 0 ? 1 : 0;
+  return access == platform::kTokenQuery && script.elevated >= 0 ? 1 : 0;
 }
 platform::BOOL GetTokenInformation(platform::HANDLE, platform::DWORD kind, void* information,
                                    platform::DWORD length, platform::DWORD*) {
   if (length != sizeof(platform::DWORD)) return 0;
   if (kind == platform::kTokenVirtualizationEnabled) {
-    *static_cast<platform::DWORD*>(information) = virtualized;
+    *static_cast<platform::DWORD*>(information) = script.virtualized;
     return 1;
   }
   if (kind == platform::kTokenElevationType) {  // a standard user's, or an elevated one
-    *static_cast<platform::DWORD*>(information) = elevated == 1 ? 2 : 1;
+    *static_cast<platform::DWORD*>(information) = script.elevated == 1 ? 2 : 1;
     return 1;
   }
   if (kind != platform::kTokenElevation) return 0;
   static_cast<platform::TOKEN_ELEVATION*>(information)->TokenIsElevated =
-      static_cast<platform::DWORD>(elevated);
+      static_cast<platform::DWORD>(script.elevated);
   return 1;
 }
 platform::BOOL CloseHandle(platform::HANDLE handle) {
   if (handle != platform::InvalidHandleValue()) {
-    calls += "CloseHandle(" + std::to_string(Number(handle)) + ") ";
+    script.calls += "CloseHandle(" + std::to_string(Number(handle)) + ") ";
   }
   return 1;
 }
 platform::DWORD GetCurrentDirectoryA(platform::DWORD size, char* buffer) {
-  if (folder == nullptr) return 0;
-  const std::string text = folder;
+  if (script.folder == nullptr) return 0;
+  const std::string text = script.folder;
   if (text.size() >= size) return static_cast<platform::DWORD>(text.size() + 1);
   text.copy(buffer, text.size());
   buffer[text.size()] = '\0';
   return static_cast<platform::DWORD>(text.size());
 }
 platform::BOOL TIDEMARK_WINAPI ShellExecuteExA(platform::SHELLEXECUTEINFOA* info) {
-  calls += "ShellExecuteExA ";
-  given = *info;
-  givenVerb = Text(info->lpVerb);
-  givenFile = Text(info->lpFile);
-  givenParameters = Text(info->lpParameters);
-  givenDirectory = Text(info->lpDirectory);
-  platform::SetLastError(shellError);
-  return shellAnswer;
+  script.calls += "ShellExecuteExA ";
+  script.given = *info;
+  script.givenVerb = Text(info->lpVerb);
+  script.givenFile = Text(info->lpFile);
+  script.givenParameters = Text(info->lpParameters);
+  script.givenDirectory = Text(info->lpDirectory);
+  platform::SetLastError(script.shellError);
+  return script.shellAnswer;
 }
 platform::LONG TIDEMARK_WINAPI CoInitializeEx(void*, platform::DWORD concurrency) {
-  calls += "CoInitializeEx(" + std::to_string(concurrency) + ") ";
+  script.calls += "CoInitializeEx(" + std::to_string(concurrency) + ") ";
   return 0;
 }
-void TIDEMARK_WINAPI CoUninitialize() { calls += "CoUninitialize "; }
+void TIDEMARK_WINAPI CoUninitialize() { script.calls += "CoUninitialize "; }
 // Letters: S: is a subst letter, M: a mapped drive whose share the system
 // says, N: one whose share it cannot say; any other a volume.
 platform::DWORD QueryDosDeviceA(const char* device, char* target, platform::DWORD size) {
   std::string answer = "\\Device\\HarddiskVolume1";
   if (device[0] == 'S') answer = "\\??\\C:\\Games\\Client\\";
   if (device[0] == 'M' || device[0] == 'N') answer = "\\Device\\LanmanRedirector\\;N:0\\server";
-  if (selfDrive != nullptr && std::string(device) == self.substr(0, 2)) answer = selfDrive;
+  if (script.selfDrive != nullptr && std::string(device) == script.self.substr(0, 2))
+    answer = script.selfDrive;
   answer.copy(target, size - 2);
   target[answer.size()] = target[answer.size() + 1] = '\0';
   return static_cast<platform::DWORD>(answer.size() + 2);
 }
 platform::DWORD GetLongPathNameA(const char* path, char* reached, platform::DWORD size) {
   const std::string answer =
-      longFolder != nullptr && std::string(path) == "C:\\Games\\" ? longFolder : path;
+      script.longFolder != nullptr && std::string(path) == "C:\\Games\\" ? script.longFolder : path;
   if (answer.size() >= size) return static_cast<platform::DWORD>(answer.size() + 1);
   reached[answer.copy(reached, answer.size())] = '\0';
   return static_cast<platform::DWORD>(answer.size());
@@ -372,7 +380,7 @@ platform::UINT GetDriveTypeA(const char* root) {
 }
 platform::DWORD TIDEMARK_WINAPI WNetGetConnectionA(const char* letter, char* remote,
                                                    platform::DWORD*) {
-  calls += "WNetGetConnectionA(" + std::string(letter) + ") ";
+  script.calls += "WNetGetConnectionA(" + std::string(letter) + ") ";
   if (letter[0] == 'N') return 1201;  // ERROR_CONNECTION_UNAVAIL
   if (letter[0] != 'M') return platform::kErrorNotConnected;
   const std::string_view share = "\\\\server\\games";
@@ -381,9 +389,10 @@ platform::DWORD TIDEMARK_WINAPI WNetGetConnectionA(const char* letter, char* rem
 }
 platform::HMODULE LoadLibraryA(const char* name) {
   const std::string path = name;
-  if (path.ends_with("\\mpr.dll")) mprLoaded = path;
-  calls += "LoadLibraryA(" + path.substr(path.rfind('\\') + 1) + ") ";
-  return shellLoads || std::string(name) != "shell32.dll" ? const_cast<char*>("module") : nullptr;
+  if (path.ends_with("\\mpr.dll")) script.mprLoaded = path;
+  script.calls += "LoadLibraryA(" + path.substr(path.rfind('\\') + 1) + ") ";
+  return script.shellLoads || std::string(name) != "shell32.dll" ? const_cast<char*>("module")
+                                                                 : nullptr;
 }
 void* GetProcAddress(platform::HMODULE, const char* name) {
   const std::string wanted = name;
@@ -393,7 +402,7 @@ void* GetProcAddress(platform::HMODULE, const char* name) {
   if (wanted == "WNetGetConnectionA") return reinterpret_cast<void*>(&WNetGetConnectionA);
   return nullptr;
 }
-const char* GetCommandLineA() { return ownLine; }
+const char* GetCommandLineA() { return script.ownLine; }
 // Keys: 1 the player's Layers, 2 the UAC settings; any other is not there.
 platform::LONG RegOpenKeyExA(platform::HKEY root, const char* key, platform::DWORD, platform::DWORD,
                              platform::HKEY* opened) {
@@ -409,11 +418,12 @@ platform::LONG RegQueryValueExA(platform::HKEY key, const char* name, platform::
                                 platform::DWORD* size) {
   std::string value;
   const auto which = reinterpret_cast<std::intptr_t>(key);
-  if (which == 1 && name == self && ownLayers != nullptr) {
-    value.assign(ownLayers, std::strlen(ownLayers) + 1);
+  if (which == 1 && name == script.self && script.ownLayers != nullptr) {
+    value.assign(script.ownLayers, std::strlen(script.ownLayers) + 1);
     *type = platform::kRegSz;
-  } else if (which == 2 && std::string(name) == "ConsentPromptBehaviorUser" && consentUser >= 0) {
-    value.assign(reinterpret_cast<const char*>(&consentUser), 4);
+  } else if (which == 2 && std::string(name) == "ConsentPromptBehaviorUser" &&
+             script.consentUser >= 0) {
+    value.assign(reinterpret_cast<const char*>(&script.consentUser), 4);
     *type = platform::kRegDword;
   } else {
     return platform::kErrorFileNotFound;
@@ -427,8 +437,8 @@ platform::LONG RegCloseKey(platform::HKEY) { return 0; }
 // uo.exe's manifest, as its resource number 1 of type RT_MANIFEST.
 platform::HMODULE LoadLibraryExA(const char* file, platform::HANDLE, platform::DWORD flags) {
   const std::string path = file;
-  calls += "LoadLibraryExA(" + path.substr(path.rfind('\\') + 1) + ") ";
-  const bool image = manifest != nullptr && path == "C:\\Games\\uo.exe";
+  script.calls += "LoadLibraryExA(" + path.substr(path.rfind('\\') + 1) + ") ";
+  const bool image = script.manifest != nullptr && path == "C:\\Games\\uo.exe";
   return image && flags == platform::kLoadLibraryAsDatafile ? const_cast<char*>("image") : nullptr;
 }
 platform::HANDLE FindResourceA(platform::HMODULE, const char* number, const char* type) {
@@ -438,23 +448,24 @@ platform::HANDLE FindResourceA(platform::HMODULE, const char* number, const char
              : nullptr;
 }
 platform::DWORD SizeofResource(platform::HMODULE, platform::HANDLE) {
-  return static_cast<platform::DWORD>(std::strlen(manifest));
+  return static_cast<platform::DWORD>(std::strlen(script.manifest));
 }
 platform::HANDLE LoadResource(platform::HMODULE, platform::HANDLE) {
-  return const_cast<char*>(manifest);
+  return const_cast<char*>(script.manifest);
 }
 platform::BOOL FreeLibrary(platform::HMODULE) {
-  calls += "FreeLibrary ";
+  script.calls += "FreeLibrary ";
   return 1;
 }
 int MessageBoxA(platform::HWND, const char* text, const char* caption, platform::UINT) {
-  boxes += std::string(caption) + ": " + text;
+  script.boxes += std::string(caption) + ": " + text;
   return 1;
 }
 }  // namespace scripted_start
 
 TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
-  namespace script = scripted_start;
+  namespace start = scripted_start;
+  start::Script& script = start::script;
   constexpr platform::DWORD kRights = platform::kErrorElevationRequired;
   // Suspended (4), show state 5 (STARTF_USESHOWWINDOW, 1), no inherited
   // handles; the assistant in the folder it inherits, the client in its own.
@@ -481,8 +492,7 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
   // Tidemark started once more, elevated: its own path as the ANSI calls
   // reach it, the parameters it was given, its current folder; each by
   // what its letter stands for where that is a subst or network letter.
-  script::self = std::string(ReachableModulePath().value().View());
-  const std::string& self = script::self;
+  const std::string self(ReachableModulePath().value().View());
   const auto asked = [](const std::string& letter) {
     return "LoadLibraryA(mpr.dll) WNetGetConnectionA(" + letter + ") ";
   };
@@ -611,52 +621,48 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        more(nullptr, nullptr, -1, R"(tidemark.exe /N "/StartIn=C:\Start Here")")},
   };
   for (const Case& c : cases) {
-    const platform::CallTable saved = platform::Calls();
-    platform::CallTable& table = platform::Calls();
-    table.GetFileAttributesA = &script::Attributes;
-    table.CreateProcessA = &script::CreateProcessA;
-    table.TerminateProcess = &script::TerminateProcess;
-    table.GetEnvironmentVariableA = &script::GetEnvironmentVariableA;
-    table.OpenProcessToken = &script::OpenProcessToken;
-    table.GetTokenInformation = &script::GetTokenInformation;
-    table.CloseHandle = &script::CloseHandle;
-    table.GetCurrentDirectoryA = &script::GetCurrentDirectoryA;
-    table.LoadLibraryA = &script::LoadLibraryA;
-    table.GetProcAddress = &script::GetProcAddress;
-    table.MessageBoxA = &script::MessageBoxA;
-    table.QueryDosDeviceA = &script::QueryDosDeviceA;
-    table.GetDriveTypeA = &script::GetDriveTypeA;
-    table.GetLongPathNameA = &script::GetLongPathNameA;
-    table.GetCommandLineA = &script::GetCommandLineA;
-    table.RegOpenKeyExA = &script::RegOpenKeyExA;
-    table.RegQueryValueExA = &script::RegQueryValueExA;
-    table.RegCloseKey = &script::RegCloseKey;
-    table.LoadLibraryExA = &script::LoadLibraryExA;
-    table.FindResourceA = &script::FindResourceA;
-    table.SizeofResource = &script::SizeofResource;
-    table.LoadResource = &script::LoadResource;
-    table.FreeLibrary = &script::FreeLibrary;
-    script::ownLine = c.more.commandLine;
-    script::ownLayers = c.more.ownLayers;
-    script::manifest = c.more.manifest;
-    script::consentUser = c.more.consentUser;
-    script::selfDrive = c.selfDrive;
-    script::longFolder = c.longFolder;
-    script::mprLoaded.clear();
-    script::createError = c.createError;
-    script::clientError = c.clientError;
-    script::elevated = c.elevated;
-    script::virtualized = c.virtualized;
-    script::programFiles = c.programFiles;
-    script::folder = c.folder;
-    script::shellLoads = c.shellLoads;
-    script::shellAnswer = c.shellAnswer;
-    script::shellError = c.shellError;
-    script::calls.clear();
-    script::created = 0;
-    script::boxes.clear();
-    script::given = {};
+    script = start::Script{};
+    script.self = self;
+    script.ownLine = c.more.commandLine;
+    script.ownLayers = c.more.ownLayers;
+    script.manifest = c.more.manifest;
+    script.consentUser = c.more.consentUser;
+    script.selfDrive = c.selfDrive;
+    script.longFolder = c.longFolder;
+    script.createError = c.createError;
+    script.clientError = c.clientError;
+    script.elevated = c.elevated;
+    script.virtualized = c.virtualized;
+    script.programFiles = c.programFiles;
+    script.folder = c.folder;
+    script.shellLoads = c.shellLoads;
+    script.shellAnswer = c.shellAnswer;
+    script.shellError = c.shellError;
     {
+      const testing::ScopedCalls table;
+      table->GetFileAttributesA = &start::Attributes;
+      table->CreateProcessA = &start::CreateProcessA;
+      table->TerminateProcess = &start::TerminateProcess;
+      table->GetEnvironmentVariableA = &start::GetEnvironmentVariableA;
+      table->OpenProcessToken = &start::OpenProcessToken;
+      table->GetTokenInformation = &start::GetTokenInformation;
+      table->CloseHandle = &start::CloseHandle;
+      table->GetCurrentDirectoryA = &start::GetCurrentDirectoryA;
+      table->LoadLibraryA = &start::LoadLibraryA;
+      table->GetProcAddress = &start::GetProcAddress;
+      table->MessageBoxA = &start::MessageBoxA;
+      table->QueryDosDeviceA = &start::QueryDosDeviceA;
+      table->GetDriveTypeA = &start::GetDriveTypeA;
+      table->GetLongPathNameA = &start::GetLongPathNameA;
+      table->GetCommandLineA = &start::GetCommandLineA;
+      table->RegOpenKeyExA = &start::RegOpenKeyExA;
+      table->RegQueryValueExA = &start::RegQueryValueExA;
+      table->RegCloseKey = &start::RegCloseKey;
+      table->LoadLibraryExA = &start::LoadLibraryExA;
+      table->FindResourceA = &start::FindResourceA;
+      table->SizeofResource = &start::SizeofResource;
+      table->LoadResource = &start::LoadResource;
+      table->FreeLibrary = &start::FreeLibrary;
       // The launch sequence's order, without the save between.
       PreparedLaunch launch(ChooseLaunchTarget("C:\\Games\\", program.c_str()));
       launch.LearnNeeds();
@@ -666,28 +672,27 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
         launch.Start();
       }
     }
-    platform::Calls() = saved;
-    EXPECT_EQ(script::calls, c.calls) << c.label;
-    EXPECT_EQ(script::boxes, c.boxes) << c.label;
+    EXPECT_EQ(script.calls, c.calls) << c.label;
+    EXPECT_EQ(script.boxes, c.boxes) << c.label;
     if (c.calls.find("mpr.dll") != std::string::npos) {
       char system[260];
       const platform::UINT length = platform::GetSystemDirectoryA(system, sizeof system);
-      EXPECT_EQ(script::mprLoaded, std::string(system, length) + "\\mpr.dll") << c.label;
+      EXPECT_EQ(script.mprLoaded, std::string(system, length) + "\\mpr.dll") << c.label;
     }
     if (c.calls.find("ShellExecuteExA") == std::string::npos) continue;
-    EXPECT_EQ(script::given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
-    EXPECT_EQ(script::givenVerb, c.verb) << c.label;
-    EXPECT_EQ(script::givenFile, c.file) << c.label;
+    EXPECT_EQ(script.given.cbSize, sizeof(platform::SHELLEXECUTEINFOA)) << c.label;
+    EXPECT_EQ(script.givenVerb, c.verb) << c.label;
+    EXPECT_EQ(script.givenFile, c.file) << c.label;
     // The restart names its working folder last too: the elevated copy may
     // not start in it.
     const std::string startIn =
         c.verb == "runas" && c.directory != "(null)" ? " \"/StartIn=" + c.directory + "\"" : "";
-    EXPECT_EQ(script::givenParameters, c.parameters + startIn) << c.label;
-    EXPECT_EQ(script::givenDirectory, c.directory) << c.label;
-    EXPECT_EQ(script::given.nShow, 5) << c.label;
+    EXPECT_EQ(script.givenParameters, c.parameters + startIn) << c.label;
+    EXPECT_EQ(script.givenDirectory, c.directory) << c.label;
+    EXPECT_EQ(script.given.nShow, 5) << c.label;
     // Tidemark itself is past the download-zone check: it is running.
     const platform::DWORD zone = c.verb == "runas" ? platform::kSeeMaskNoZoneChecks : 0;
-    EXPECT_EQ(script::given.fMask, platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync | zone)
+    EXPECT_EQ(script.given.fMask, platform::kSeeMaskFlagNoUi | platform::kSeeMaskNoAsync | zone)
         << c.label;
   }
 }

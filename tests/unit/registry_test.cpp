@@ -12,6 +12,7 @@
 #include "launcher/launch_target.h"
 #include "support/errors.h"
 #include "support/messages.h"
+#include "unit/scoped_calls.h"
 
 namespace tidemark {
 namespace {
@@ -140,16 +141,13 @@ struct RegistryScript {
 
 class ScriptedRegistry {
  public:
-  explicit ScriptedRegistry(RegistryScript& script) : saved_(platform::Calls()) {
+  explicit ScriptedRegistry(RegistryScript& script) {
     active = &script;
-    platform::Calls().RegOpenKeyExA = &Open;
-    platform::Calls().RegQueryValueExA = &Query;
-    platform::Calls().RegCloseKey = &Close;
+    calls_->RegOpenKeyExA = &Open;
+    calls_->RegQueryValueExA = &Query;
+    calls_->RegCloseKey = &Close;
   }
-  ~ScriptedRegistry() {
-    platform::Calls() = saved_;
-    active = nullptr;
-  }
+  ~ScriptedRegistry() { active = nullptr; }
   ScriptedRegistry(const ScriptedRegistry&) = delete;
   ScriptedRegistry& operator=(const ScriptedRegistry&) = delete;
 
@@ -178,7 +176,7 @@ class ScriptedRegistry {
 
   static inline RegistryScript* active = nullptr;
   static inline int key = 0;
-  platform::CallTable saved_;
+  testing::ScopedCalls calls_;
 };
 
 TEST(Registry, ReadsThatFailOrFindTheValueGrownRaiseTheReadError) {

@@ -13,6 +13,7 @@
 #include "helpers/scripted_stream.h"
 #include "support/errors.h"
 #include "support/messages.h"
+#include "unit/scoped_calls.h"
 #include "unit/scratch_folder.h"
 
 namespace tidemark {
@@ -275,17 +276,14 @@ TEST_F(StringListFiles, SavingAndLoadingGoesByteForByte) {
 // Counts the pauses asked for instead of making them.
 class PauseCounter {
  public:
-  PauseCounter() : saved_(platform::Calls()) {
+  PauseCounter() {
     paused = 0;
-    platform::Calls().Sleep = [](platform::DWORD milliseconds) { paused += milliseconds; };
+    calls_->Sleep = [](platform::DWORD milliseconds) { paused += milliseconds; };
   }
-  ~PauseCounter() { platform::Calls() = saved_; }
-  PauseCounter(const PauseCounter&) = delete;
-  PauseCounter& operator=(const PauseCounter&) = delete;
   static inline std::int64_t paused = 0;
 
  private:
-  platform::CallTable saved_;
+  testing::ScopedCalls calls_;
 };
 
 TEST_F(StringListFiles, FilesThatCannotBeUsedRaiseErrorsNamingThePath) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "unit/scoped_calls.h"
 #include "unit/scratch_folder.h"
 
 namespace tidemark {
@@ -67,15 +68,13 @@ platform::BOOL CloseHandle(platform::HANDLE handle) {
   return 1;
 }
 std::string NameFor(const char* path, const Identity& identity) {
-  const platform::CallTable saved = platform::Calls();
-  platform::Calls().CreateFileA = &CreateFileA;
-  platform::Calls().GetFileInformationByHandle = &GetFileInformationByHandle;
-  platform::Calls().CloseHandle = &CloseHandle;
+  const testing::ScopedCalls calls;
+  calls->CreateFileA = &CreateFileA;
+  calls->GetFileInformationByHandle = &GetFileInformationByHandle;
+  calls->CloseHandle = &CloseHandle;
   answer = identity;
   opened = "(none)";
-  std::string name = TurnNameFor(path);
-  platform::Calls() = saved;
-  return name;
+  return TurnNameFor(path);
 }
 }  // namespace scripted_identity
 

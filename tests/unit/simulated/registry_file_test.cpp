@@ -1,12 +1,12 @@
 // The Linux stand-in's reader of Wine's registry files.
-#include "platform/posix/registry_file.h"
+#include "platform/simulated/registry_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 namespace {
 
 using namespace std::string_literals;
@@ -132,4 +132,4 @@ TEST(RegistryFile, KeysAreLookedUpThroughRegistryLinks) {
 }
 
 }  // namespace
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

@@ -1,4 +1,4 @@
-// The Linux stand-in for the registry calls, over Wine's registry files.
+// The simulated registry calls (model.h), over Wine's registry files.
 // Each open reads the file afresh, so a key's values are those on disk at
 // the time it was opened; it reads only the keys on the way to the one
 // opened, following registry links as Wine does. The store is read-only.
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/registry_file.h"
+#include "platform/simulated/registry_file.h"
 
 namespace tidemark::platform {
 
@@ -26,7 +26,7 @@ constexpr DWORD kWriteRights = 0x0002 | 0x0004 | 0x0020 | 0x00040000 | 0x0008000
 struct OpenKey {
   HKEY Root;
   std::string Path;  // lower case, from the root, where any links led
-  std::map<std::string, posix::RegistryValue> Values;
+  std::map<std::string, simulated::RegistryValue> Values;
 };
 
 bool IsRoot(HKEY key) { return key == HKeyCurrentUser() || key == HKeyLocalMachine(); }
@@ -75,7 +75,7 @@ class MappedText {
 
 LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD, DWORD desired, HKEY* result) {
   *result = nullptr;
-  const std::string sub = subKey == nullptr ? "" : posix::LowerCase(subKey);
+  const std::string sub = subKey == nullptr ? "" : simulated::LowerCase(subKey);
   if (sub.starts_with('\\')) return kErrorBadPathname;
   HKEY root = key;
   std::string path = sub;
@@ -91,11 +91,11 @@ LONG os::RegOpenKeyExA(HKEY key, const char* subKey, DWORD, DWORD desired, HKEY*
   const MappedText mapped(RegistryFileFor(root));
   const std::string_view text = mapped.Text();
   // A 32-bit program in a 64-bit prefix sees HKLM\Software through Wow6432Node.
-  if (root == HKeyLocalMachine() && posix::IsWin64Registry(text) &&
+  if (root == HKeyLocalMachine() && simulated::IsWin64Registry(text) &&
       path.starts_with("software\\") && !path.starts_with("software\\wow6432node")) {
     path = "software\\wow6432node\\" + path.substr(9);
   }
-  posix::RegistryKeyLookup found = posix::LookUpRegistryKey(text, path);
+  simulated::RegistryKeyLookup found = simulated::LookUpRegistryKey(text, path);
   if (!found.Exists) return static_cast<LONG>(kErrorFileNotFound);
   auto opened =
       std::make_unique<OpenKey>(OpenKey{root, std::move(found.Path), std::move(found.Values)});
@@ -116,7 +116,8 @@ LONG os::RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, 
                           DWORD* dataSize) {
   if (key == nullptr || IsRoot(key)) return static_cast<LONG>(kErrorFileNotFound);
   const auto* opened = static_cast<const OpenKey*>(key);
-  const auto value = opened->Values.find(posix::LowerCase(valueName == nullptr ? "" : valueName));
+  const auto value =
+      opened->Values.find(simulated::LowerCase(valueName == nullptr ? "" : valueName));
   if (value == opened->Values.end()) return static_cast<LONG>(kErrorFileNotFound);
   const std::string& bytes = value->second.Data;
   if (type != nullptr) *type = value->second.Type;

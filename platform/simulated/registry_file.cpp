@@ -1,10 +1,10 @@
-#include "platform/posix/registry_file.h"
+#include "platform/simulated/registry_file.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 namespace {
 
@@ -344,4 +344,4 @@ RegistryKeyLookup LookUpRegistryKey(std::string_view text, std::string path) {
   return found;  // a loop of links, or too long a chain: no key
 }
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

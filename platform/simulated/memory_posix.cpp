@@ -1,8 +1,7 @@
-// The Linux stand-in for VirtualAlloc and VirtualFree: a reservation is a
-// mapping without access, committing gives a part of it read and write
-// access. Committed parts of 2 MiB and more are offered transparent huge
-// pages: a file's lines touch tens of megabytes, and a page fault each 4 KiB
-// would cost more than everything else the load does.
+// The simulated VirtualAlloc and VirtualFree (model.h states them). Committed
+// parts of 2 MiB and more are offered transparent huge pages because a file's
+// lines touch tens of megabytes, and a page fault each 4 KiB would cost more
+// than everything else the load does.
 #include <sys/mman.h>
 #include <unistd.h>
 

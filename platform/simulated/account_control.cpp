@@ -1,4 +1,4 @@
-#include "platform/posix/account_control.h"
+#include "platform/simulated/account_control.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string_view>
 
-#include "platform/posix/host_path.h"
+#include "platform/simulated/host_path.h"
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 namespace {
 
@@ -208,7 +208,7 @@ DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* rem
   return 0;
 }
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated
 
 namespace tidemark::platform {
 
@@ -216,7 +216,7 @@ UINT os::GetDriveTypeA(const char* rootPathName) {
   const std::string root = rootPathName == nullptr ? "" : rootPathName;
   if (root.size() != 3 || root.substr(1) != ":\\") return kDriveNoRootDir;
   if (std::toupper(static_cast<unsigned char>(root[0])) == 'Z') return kDriveFixed;
-  const auto target = posix::SessionDrive(root[0]);
+  const auto target = simulated::SessionDrive(root[0]);
   if (!target) return kDriveNoRootDir;
   return target->starts_with("\\\\") ? kDriveRemote : kDriveFixed;
 }
@@ -229,7 +229,7 @@ DWORD os::QueryDosDeviceA(const char* deviceName, char* targetPath, DWORD size) 
   std::string answer;
   if (std::toupper(static_cast<unsigned char>(deviceName[0])) == 'Z') {
     answer = "\\Device\\HarddiskVolume1";
-  } else if (const auto target = posix::SessionDrive(deviceName[0])) {
+  } else if (const auto target = simulated::SessionDrive(deviceName[0])) {
     // A subst letter answers its folder; a mapped one, the redirector's
     // device with the letter and the share.
     answer = target->starts_with("\\\\") ? "\\Device\\LanmanRedirector\\;" +
@@ -257,7 +257,7 @@ BOOL os::OpenProcessToken(HANDLE process, DWORD, HANDLE* token) {
   // A descriptor of its own, so that CloseHandle closes it as any handle.
   const int descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     return 0;
   }
   *token = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
@@ -279,8 +279,8 @@ BOOL os::GetTokenInformation(HANDLE, DWORD informationClass, void* information, 
   }
   // Every process here is a 32-bit one without a manifest: its writes are
   // virtualized exactly when it is not elevated.
-  const DWORD answer = informationClass == kTokenElevation ? (posix::RunsElevated() ? 1u : 0u)
-                                                           : (posix::RunsElevated() ? 0u : 1u);
+  const DWORD answer = informationClass == kTokenElevation ? (simulated::RunsElevated() ? 1u : 0u)
+                                                           : (simulated::RunsElevated() ? 0u : 1u);
   std::memcpy(information, &answer, sizeof answer);
   return 1;
 }

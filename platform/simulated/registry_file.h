@@ -1,5 +1,5 @@
-// Wine's registry files (system.reg, user.reg) read into memory, as the Linux
-// stand-in for the registry calls needs them. Keys and value names are
+// Wine's registry files (system.reg, user.reg) read into memory, as the
+// simulated registry calls need them. Keys and value names are
 // matched without regard to ASCII case; values hold their data as
 // RegQueryValueExA hands it out (strings as narrow bytes, UTF-8 for
 // characters beyond ASCII, with their terminating zero).
@@ -13,7 +13,7 @@
 
 #include "platform/platform.h"
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 struct RegistryValue {
   DWORD Type = kRegNone;
@@ -52,4 +52,4 @@ RegistryKeyLookup LookUpRegistryKey(std::string_view text, std::string path);
 
 std::string LowerCase(std::string_view text);
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

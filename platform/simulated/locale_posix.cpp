@@ -1,4 +1,4 @@
-// The Linux stand-in's clock and locale: the local time from the system
+// The simulated clock and locale (model.h): the local time from the system
 // clock (so faketime moves it), and the texts of English (United States) as
 // Windows reports them for that locale.
 #include <sys/time.h>

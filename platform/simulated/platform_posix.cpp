@@ -1,6 +1,6 @@
-// The Linux stand-in for the platform table. It answers as the Win32 calls
-// answer, so the core above behaves the same on both systems: a single-byte
-// code page, English (United States) as the locale, Windows paths on drive Z:.
+// The simulated calls of platform.h that no other file here answers: the
+// module and command line, paths and finding files, code page, times and the
+// message box, as model.h states them.
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/account_control.h"
-#include "platform/posix/host_path.h"
+#include "platform/simulated/account_control.h"
+#include "platform/simulated/host_path.h"
 
 namespace tidemark::platform {
 
@@ -46,7 +46,7 @@ FILETIME FileTimeOf(const timespec& time) {
 
 void FillFindData(const struct stat& status, const std::string& name, WIN32_FIND_DATAA* data) {
   *data = WIN32_FIND_DATAA{};
-  data->dwFileAttributes = posix::AttributesOf(status);
+  data->dwFileAttributes = simulated::AttributesOf(status);
   data->ftCreationTime = FileTimeOf(status.st_ctim);
   data->ftLastAccessTime = FileTimeOf(status.st_atim);
   data->ftLastWriteTime = FileTimeOf(status.st_mtim);
@@ -103,7 +103,7 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size) {
   for (;;) {
     ssize_t count = readlink("/proc/self/exe", target.data(), target.size());
     if (count < 0) {
-      lastError = posix::Win32ErrorOf(errno);
+      lastError = simulated::Win32ErrorOf(errno);
       return 0;
     }
     if (static_cast<std::size_t>(count) < target.size()) {
@@ -112,7 +112,7 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size) {
     }
     target.resize(target.size() * 2);
   }
-  const std::string path = posix::StartedThrough(posix::WindowsPathOf(target));
+  const std::string path = simulated::StartedThrough(simulated::WindowsPathOf(target));
   if (size == 0) return 0;
   // As Windows does: a path that does not fit is cut to size - 1 bytes and a
   // zero, and the answer is the full size.
@@ -187,13 +187,13 @@ DWORD os::GetCurrentDirectoryA(DWORD size, char* buffer) {
   std::string folder(4096, '\0');
   while (getcwd(folder.data(), folder.size()) == nullptr) {
     if (errno != ERANGE) {
-      lastError = posix::Win32ErrorOf(errno);
+      lastError = simulated::Win32ErrorOf(errno);
       return 0;
     }
     folder.resize(folder.size() * 2);
   }
   folder.resize(std::strlen(folder.c_str()));
-  const std::string path = posix::WindowsPathOf(folder);
+  const std::string path = simulated::WindowsPathOf(folder);
   // As Windows answers: the size needed, its zero included, when it does not fit.
   if (buffer == nullptr || path.size() >= size) return static_cast<DWORD>(path.size() + 1);
   std::memcpy(buffer, path.c_str(), path.size() + 1);
@@ -223,12 +223,12 @@ HMODULE GetModuleHandleA(const char*) {
 
 HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   DWORD error = 0;
-  auto path = posix::HostPathOf(fileName, true, error);
+  auto path = simulated::HostPathOf(fileName, true, error);
   if (!path) {
     lastError = error;
     return InvalidHandleValue();
   }
-  *path = posix::Virtualized(*path, posix::Reach::Read);
+  *path = simulated::Virtualized(*path, simulated::Reach::Read);
   if (path->ends_with('/')) {
     lastError = kErrorFileNotFound;  // A search names an entry, never a folder's inside.
     return InvalidHandleValue();
@@ -244,9 +244,9 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   struct stat status {};
   if (name.find_first_of("*?") == std::string::npos) {
     // Still listed while it waits to be deleted, unless its holders are all gone.
-    posix::WaitsToBeDeleted(*path);
+    simulated::WaitsToBeDeleted(*path);
     if (stat(path->c_str(), &status) != 0) {
-      lastError = posix::Win32ErrorOf(errno);
+      lastError = simulated::Win32ErrorOf(errno);
       return InvalidHandleValue();
     }
     FillFindData(status, name, findData);
@@ -255,7 +255,7 @@ HANDLE os::FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData) {
   // A pattern in the last component: the matching entries, as the folder lists them.
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) {
-    lastError = posix::Win32ErrorOf(errno);
+    lastError = simulated::Win32ErrorOf(errno);
     return InvalidHandleValue();
   }
   auto* search = new FindHandle;
@@ -319,42 +319,42 @@ BOOL FileTimeToDosDateTime(const FILETIME* fileTime, WORD* fatDate, WORD* fatTim
 
 DWORD os::GetFileAttributesA(const char* fileName) {
   DWORD error = 0;
-  auto path = posix::FilePathOf(fileName, posix::Reach::Read, error);
+  auto path = simulated::FilePathOf(fileName, simulated::Reach::Read, error);
   if (!path) {
     lastError = error;
     return kInvalidFileAttributes;
   }
   // A file waiting to be deleted refuses to be asked about, as on Windows.
-  if (posix::WaitsToBeDeleted(*path)) {
+  if (simulated::WaitsToBeDeleted(*path)) {
     lastError = kErrorAccessDenied;
     return kInvalidFileAttributes;
   }
   struct stat status {};
   if (stat(path->c_str(), &status) != 0) {
-    lastError = posix::Win32ErrorOf(errno);
+    lastError = simulated::Win32ErrorOf(errno);
     return kInvalidFileAttributes;
   }
   // Windows answers for a symbolic link itself: a reparse point.
   struct stat link {};
   const bool isLink = lstat(path->c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-  return posix::AttributesOf(status) | (isLink ? kFileAttributeReparsePoint : 0);
+  return simulated::AttributesOf(status) | (isLink ? kFileAttributeReparsePoint : 0);
 }
 
 BOOL os::CreateDirectoryA(const char* pathName, void*) {
   DWORD error = 0;
-  auto path = posix::HostPathOf(pathName, false, error);
+  auto path = simulated::HostPathOf(pathName, false, error);
   if (!path) {
     lastError = error;
     return 0;
   }
   // A folder that exists in the real folder or in the store exists.
   struct stat status {};
-  if (stat(posix::Virtualized(*path, posix::Reach::Read).c_str(), &status) == 0) {
+  if (stat(simulated::Virtualized(*path, simulated::Reach::Read).c_str(), &status) == 0) {
     lastError = kErrorAlreadyExists;
     return 0;
   }
-  if (mkdir(posix::Virtualized(*path, posix::Reach::Replace).c_str(), 0777) != 0) {
-    lastError = errno == ENOENT ? kErrorPathNotFound : posix::Win32ErrorOf(errno);
+  if (mkdir(simulated::Virtualized(*path, simulated::Reach::Replace).c_str(), 0777) != 0) {
+    lastError = errno == ENOENT ? kErrorPathNotFound : simulated::Win32ErrorOf(errno);
     return 0;
   }
   return 1;

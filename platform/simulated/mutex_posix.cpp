@@ -1,4 +1,4 @@
-// The Linux stand-in for a named mutex, leaving nothing behind anywhere: no
+// The simulated named mutex (model.h), leaving nothing behind anywhere: no
 // file, in the temporary folder or elsewhere. Its objects live in Linux's
 // abstract socket namespace (unix(7)), whose names vanish with the last
 // socket bound to them:
@@ -12,8 +12,7 @@
 //     name, which only one socket at a time may be; releasing closes it.
 // A process that ends, however it ends, closes its sockets: its handles
 // go, and a mutex it owned is free again, as Windows abandons it.
-// Who may create or open an existing mutex follows the model in
-// posix/account_control.h.
+// Who may create or open an existing mutex follows account_control.h.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -33,8 +32,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/account_control.h"
-#include "platform/posix/host_path.h"
+#include "platform/simulated/account_control.h"
+#include "platform/simulated/host_path.h"
 
 namespace tidemark::platform {
 
@@ -127,7 +126,7 @@ HANDLE NewHandle(const std::string& key, const std::string& security) {
                            std::to_string(getpid()) + "." + std::to_string(++count);
   const int descriptor = BoundSocket(name);
   if (descriptor < 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     return nullptr;
   }
   {
@@ -182,7 +181,7 @@ HANDLE os::CreateMutexA(void* securityAttributes, BOOL initialOwner, const char*
   const std::string key = KeyOf(name);
   if (const std::optional<std::string> security = SecurityOfExisting(key)) {
     // An existing mutex is opened for every right it has.
-    if (!posix::MutexAccessGranted(*security, kMutexAllAccess)) {
+    if (!simulated::MutexAccessGranted(*security, kMutexAllAccess)) {
       SetLastError(kErrorAccessDenied);
       return nullptr;
     }
@@ -197,7 +196,7 @@ HANDLE os::CreateMutexA(void* securityAttributes, BOOL initialOwner, const char*
   const std::optional<DWORD> granted = given != nullptr && given->Magic == kDescriptorMagic
                                            ? std::optional(given->Granted)
                                            : std::nullopt;
-  HANDLE handle = NewHandle(key, posix::MutexSecurityOfMaker(granted));
+  HANDLE handle = NewHandle(key, simulated::MutexSecurityOfMaker(granted));
   if (handle != nullptr) SetLastError(0);
   return handle;
 }
@@ -213,7 +212,7 @@ HANDLE os::OpenMutexA(DWORD desiredAccess, BOOL, const char* name) {
     SetLastError(kErrorFileNotFound);
     return nullptr;
   }
-  if (desiredAccess == 0 || !posix::MutexAccessGranted(*security, desiredAccess)) {
+  if (desiredAccess == 0 || !simulated::MutexAccessGranted(*security, desiredAccess)) {
     SetLastError(kErrorAccessDenied);
     return nullptr;
   }
@@ -236,7 +235,7 @@ DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   int owner = -1;
   while ((owner = BoundSocket(mutexName)) < 0) {
     if (errno != EADDRINUSE) {
-      SetLastError(posix::Win32ErrorOf(errno));
+      SetLastError(simulated::Win32ErrorOf(errno));
       return kWaitFailed;
     }
     if (milliseconds != kInfinite && std::chrono::steady_clock::now() >= deadline) {

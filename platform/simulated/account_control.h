@@ -1,5 +1,5 @@
-// The Linux stand-in's small model of Windows' User Account Control, so that
-// a client under Program Files, with and without administrator rights, runs
+// The simulated User Account Control, the part of model.h's model that lets
+// a client under Program Files, with and without administrator rights, run
 // end to end natively. A test switches it on through the environment, which
 // a started program inherits as Windows' children inherit their parent's
 // token:
@@ -113,7 +113,7 @@
 
 #include "platform/platform.h"
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 // Whether this process runs elevated.
 bool RunsElevated();
@@ -163,4 +163,4 @@ std::string StartedThrough(const std::string& windowsPath);
 DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,
                                                 DWORD* length);
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

@@ -1,4 +1,4 @@
-// How the Linux stand-in maps the Windows paths that the core hands down onto
+// How the simulated calls map the Windows paths that the core hands down onto
 // POSIX paths, and back. The POSIX root is drive Z:, as Wine shows it.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 // "Z:\a\b\" gives "/a/b/"; a path without a drive is relative to the current
 // folder ("a\b" gives "a/b"). A path on any other drive, a UNC path and a path
@@ -32,4 +32,4 @@ bool WaitsToBeDeleted(const std::string& path);
 // The Win32 error code that Windows reports for the same failure.
 DWORD Win32ErrorOf(int posixError);
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

@@ -1,7 +1,5 @@
-// The Linux stand-in for CreateProcessA and the shell: the command line's
-// first token, quoted or not, names the program; it is started without a
-// shell and not waited for, with the show state in its environment for
-// GetStartupInfoA, and elevated or not as account_control.h models it.
+// The simulated CreateProcessA and shell (model.h states what they answer),
+// elevated or not as account_control.h models it.
 //
 // The documented rules it follows for a start:
 //   - CREATE_SUSPENDED: the new process's first thread "is created in a
@@ -41,8 +39,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/account_control.h"
-#include "platform/posix/host_path.h"
+#include "platform/simulated/account_control.h"
+#include "platform/simulated/host_path.h"
 
 extern char** environ;
 
@@ -123,7 +121,7 @@ UINT ReasonNotToStartCommand(const char* commandLine, std::string& hostProgram) 
   const std::vector<std::string> tokens = TokensOf(commandLine);
   if (tokens.empty()) return kErrorFileNotFound;
   DWORD error = 0;
-  const auto program = posix::HostPathOf(tokens.front().c_str(), false, error);
+  const auto program = simulated::HostPathOf(tokens.front().c_str(), false, error);
   if (!program) return error;
   hostProgram = *program;
   return ReasonNotToStart(*program);
@@ -190,7 +188,7 @@ std::string ProgramOf(const char* commandLine) {
   const std::vector<std::string> tokens = TokensOf(commandLine);
   DWORD error = 0;
   const auto program =
-      tokens.empty() ? std::nullopt : posix::HostPathOf(tokens.front().c_str(), false, error);
+      tokens.empty() ? std::nullopt : simulated::HostPathOf(tokens.front().c_str(), false, error);
   return program.value_or(std::string());
 }
 
@@ -254,17 +252,17 @@ BOOL os::CreateProcessA(const char* applicationName, char* commandLine, void*, v
   }
   // CreateProcess never asks for consent: a program that needs
   // administrator rights is refused to a process that has none.
-  if (!posix::RunsElevated() && posix::NeedsAdministrator(ProgramOf(commandLine))) {
+  if (!simulated::RunsElevated() && simulated::NeedsAdministrator(ProgramOf(commandLine))) {
     SetLastError(kErrorElevationRequired);
     return 0;
   }
   auto child = std::make_shared<Child>();
   child->CommandLine = commandLine;
-  child->Elevated = posix::RunsElevated();
+  child->Elevated = simulated::RunsElevated();
   if ((startupInfo->dwFlags & kStartfUseShowWindow) != 0) child->Show = startupInfo->wShowWindow;
   if (currentDirectory != nullptr) {
     DWORD error = 0;
-    child->Folder = posix::HostPathOf(currentDirectory, false, error);
+    child->Folder = simulated::HostPathOf(currentDirectory, false, error);
     struct stat status {};
     if (!child->Folder || stat(child->Folder->c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
       SetLastError(kErrorDirectory);
@@ -350,16 +348,16 @@ BOOL StandInShellExecuteExA(SHELLEXECUTEINFOA* info) {
   }
   const std::string program = ProgramOf(commandLine.c_str());
   const bool elevates =
-      !posix::RunsElevated() && (!defaultVerb || posix::NeedsAdministrator(program));
-  if (elevates && !posix::ConsentGiven(program)) {
+      !simulated::RunsElevated() && (!defaultVerb || simulated::NeedsAdministrator(program));
+  if (elevates && !simulated::ConsentGiven(program)) {
     SetLastError(kErrorCancelled);
     return 0;
   }
-  const bool elevated = elevates || posix::RunsElevated();
+  const bool elevated = elevates || simulated::RunsElevated();
   DWORD error = 0;
   std::optional<std::string> folder;
   if (info->lpDirectory != nullptr && *info->lpDirectory != '\0') {
-    folder = posix::HostPathOf(info->lpDirectory, false, error);
+    folder = simulated::HostPathOf(info->lpDirectory, false, error);
   } else if (elevates) {
     folder = "/";
   }
@@ -411,7 +409,7 @@ void* os::GetProcAddress(HMODULE module, const char* procName) {
     return reinterpret_cast<void*>(&StandInCoInitializeEx);
   }
   if (module == kMpr && name == "WNetGetConnectionA") {
-    return reinterpret_cast<void*>(&posix::StandInWNetGetConnectionA);
+    return reinterpret_cast<void*>(&simulated::StandInWNetGetConnectionA);
   }
   if (module == kOle32 && name == "CoUninitialize") {
     return reinterpret_cast<void*>(&StandInCoUninitialize);

@@ -1,25 +1,7 @@
-// The Linux stand-in for the Win32 file calls. A handle is a file
-// descriptor. Windows' sharing rule (each handle's access against every
-// other handle's share mode, for reading, writing and deleting) holds
-// across processes through open-file-description locks on marker bytes far
-// past any file's end: each handle, a folder's as well, holds a shared lock
-// on "open", on each kind of access it has and on each kind it does not
-// share, until it is closed. The check and the marking are two steps, not
-// one: two opens made at the same moment in two processes may both pass
-// where Windows would refuse the second. A file waiting to be deleted (a
-// removal while other handles are open, or a closed delete-on-close handle)
-// carries the sticky bit, which means nothing else on a Linux file, and goes
-// with its last handle; where that handle's process was killed, the next
-// call that names it finds no holder left (the locks went with the
-// process) and removes it, as Windows' closing of a dead process's handles
-// does. A file without write permission bits is what Windows calls
-// read-only: it is refused for writing, replacing and being deleted on close,
-// also to root, as Windows refuses it to an administrator; an open for
-// DELETE access alone is granted, as on Windows, where only marking the file
-// for deletion fails (Wine ntdll tests file.c
-// test_file_disposition_information: STATUS_CANNOT_DELETE). DeleteFileA keeps the older Windows
-// behaviour (the name stays until the last handle goes) that delete-on-close still has; NTFS on
-// Windows 10 1903 and later removes the name at once.
+// The simulated file calls (model.h states what they answer). A handle is a
+// file descriptor; the locks on marker bytes below carry Windows' sharing
+// rule between processes, and the sticky bit marks a file waiting to be
+// deleted.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,8 +15,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/account_control.h"
-#include "platform/posix/host_path.h"
+#include "platform/simulated/account_control.h"
+#include "platform/simulated/host_path.h"
 
 namespace tidemark::platform {
 
@@ -60,7 +42,7 @@ bool HasNoWriteBits(const struct stat& status) {
 
 DWORD ErrorOfWrite(int error) {
   return error == ENOSPC || error == EFBIG || error == EDQUOT ? kErrorDiskFull
-                                                              : posix::Win32ErrorOf(error);
+                                                              : simulated::Win32ErrorOf(error);
 }
 
 // The marker bytes, and the kinds of access in the order of their share flags.
@@ -137,7 +119,7 @@ bool MayRemove(const std::string& path, const std::string& real) {
   struct stat file {};
   struct stat folder {};
   const std::string parent = path.substr(0, path.find_last_of('/') + 1);
-  if (posix::RemovalRefused(real) || stat(path.c_str(), &file) != 0 ||
+  if (simulated::RemovalRefused(real) || stat(path.c_str(), &file) != 0 ||
       stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
       access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) != 0) {
     return false;
@@ -161,7 +143,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-bool posix::WaitsToBeDeleted(const std::string& path) {
+bool simulated::WaitsToBeDeleted(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0 || !DeletePending(status)) return false;
   const int probe = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -182,11 +164,11 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
   const bool writes = (access & (kGenericWrite | kGenericAll)) != 0;
   const bool deletes = (access & (kDelete | kGenericAll)) != 0;
   DWORD error = 0;
-  const auto real = posix::HostPathOf(fileName, false, error);
-  const auto path = real ? std::optional<std::string>(posix::Virtualized(
+  const auto real = simulated::HostPathOf(fileName, false, error);
+  const auto path = real ? std::optional<std::string>(simulated::Virtualized(
                                *real, writes || deletes || creationDisposition != kOpenExisting
-                                          ? posix::Reach::Write
-                                          : posix::Reach::Read))
+                                          ? simulated::Reach::Write
+                                          : simulated::Reach::Read))
                          : std::nullopt;
   if (!path) {
     SetLastError(error);
@@ -208,7 +190,7 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
       return InvalidHandleValue();
   }
   // A file waiting to be deleted refuses every open, also one that would make it anew.
-  if (posix::WaitsToBeDeleted(*path)) {
+  if (simulated::WaitsToBeDeleted(*path)) {
     SetLastError(kErrorAccessDenied);
     return InvalidHandleValue();
   }
@@ -238,7 +220,7 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
     descriptor = open(path->c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
   }
   if (descriptor < 0) {
-    SetLastError(errno == EEXIST ? kErrorFileExists : posix::Win32ErrorOf(errno));
+    SetLastError(errno == EEXIST ? kErrorFileExists : simulated::Win32ErrorOf(errno));
     return InvalidHandleValue();
   }
   if (!JoinSharing(descriptor, access, shareMode)) {
@@ -247,7 +229,7 @@ HANDLE os::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMod
     return InvalidHandleValue();
   }
   if (creationDisposition == kCreateAlways && ftruncate(descriptor, 0) != 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     close(descriptor);
     return InvalidHandleValue();
   }
@@ -262,7 +244,7 @@ BOOL os::ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead
     count = read(DescriptorOf(file), buffer, bytesToRead);
   } while (count < 0 && errno == EINTR);
   if (count < 0) {
-    SetLastError(errno == EBADF ? kErrorInvalidHandle : posix::Win32ErrorOf(errno));
+    SetLastError(errno == EBADF ? kErrorInvalidHandle : simulated::Win32ErrorOf(errno));
     return 0;
   }
   *bytesRead = static_cast<DWORD>(count);
@@ -291,7 +273,7 @@ BOOL os::SetFilePointerEx(HANDLE file, std::int64_t distanceToMove, std::int64_t
                                               : SEEK_CUR;
   const off_t position = lseek(DescriptorOf(file), static_cast<off_t>(distanceToMove), whence);
   if (position < 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     return 0;
   }
   if (newFilePointer != nullptr) *newFilePointer = position;
@@ -311,7 +293,7 @@ BOOL os::SetEndOfFile(HANDLE file) {
   const off_t end = lseek(descriptor, 0, SEEK_CUR);
   struct stat status {};
   if (end < 0 || fstat(descriptor, &status) != 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     return 0;
   }
   // Growing reserves the blocks, as Windows does: a later write cannot then
@@ -333,11 +315,11 @@ BOOL os::SetEndOfFile(HANDLE file) {
 BOOL os::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information) {
   struct stat status {};
   if (fstat(DescriptorOf(file), &status) != 0) {
-    SetLastError(errno == EBADF ? kErrorInvalidHandle : posix::Win32ErrorOf(errno));
+    SetLastError(errno == EBADF ? kErrorInvalidHandle : simulated::Win32ErrorOf(errno));
     return 0;
   }
   *information = BY_HANDLE_FILE_INFORMATION{};
-  information->dwFileAttributes = posix::AttributesOf(status);
+  information->dwFileAttributes = simulated::AttributesOf(status);
   const auto size = static_cast<std::uint64_t>(status.st_size);
   information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
   information->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
@@ -373,16 +355,16 @@ BOOL os::CloseHandle(HANDLE object) {
 
 BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags) {
   DWORD error = 0;
-  const auto source = posix::FilePathOf(existingFileName, posix::Reach::Write, error);
+  const auto source = simulated::FilePathOf(existingFileName, simulated::Reach::Write, error);
   auto target =
-      source ? posix::FilePathOf(newFileName, posix::Reach::Replace, error) : std::nullopt;
+      source ? simulated::FilePathOf(newFileName, simulated::Reach::Replace, error) : std::nullopt;
   if (!source || !target) {
     SetLastError(error);
     return 0;
   }
   // The source is opened to be deleted, sharing everything: a handle on it
   // that does not share deleting refuses the rename.
-  if (posix::WaitsToBeDeleted(*source)) {
+  if (simulated::WaitsToBeDeleted(*source)) {
     SetLastError(kErrorAccessDenied);
     return 0;
   }
@@ -390,15 +372,15 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
     SetLastError(kErrorSharingViolation);
     return 0;
   }
-  const bool targetPending = posix::WaitsToBeDeleted(*target);
+  const bool targetPending = simulated::WaitsToBeDeleted(*target);
   struct stat link {};
   if (lstat(target->c_str(), &link) == 0) {
     if ((flags & kMoveFileReplaceExisting) == 0) {
       SetLastError(kErrorAlreadyExists);
       return 0;
     }
-    const auto real = posix::HostPathOf(newFileName, false, error);
-    if (real && posix::RenameOverRefused(*real)) {
+    const auto real = simulated::HostPathOf(newFileName, false, error);
+    if (real && simulated::RenameOverRefused(*real)) {
       SetLastError(kErrorAccessDenied);
       return 0;
     }
@@ -418,13 +400,13 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
       // The new file takes the place of the old one as users see it: its mode and owner.
       if (chmod(source->c_str(), replaced.st_mode & 07777) != 0 ||
           (geteuid() == 0 && chown(source->c_str(), replaced.st_uid, replaced.st_gid) != 0)) {
-        SetLastError(posix::Win32ErrorOf(errno));
+        SetLastError(simulated::Win32ErrorOf(errno));
         return 0;
       }
     }
   }
   if (rename(source->c_str(), target->c_str()) != 0) {
-    SetLastError(errno == EXDEV ? kErrorNotSameDevice : posix::Win32ErrorOf(errno));
+    SetLastError(errno == EXDEV ? kErrorNotSameDevice : simulated::Win32ErrorOf(errno));
     return 0;
   }
   if ((flags & kMoveFileWriteThrough) != 0) {
@@ -442,18 +424,18 @@ BOOL os::MoveFileExA(const char* existingFileName, const char* newFileName, DWOR
 
 BOOL os::DeleteFileA(const char* fileName) {
   DWORD error = 0;
-  const auto real = posix::HostPathOf(fileName, false, error);
+  const auto real = simulated::HostPathOf(fileName, false, error);
   if (!real) {
     SetLastError(error);
     return 0;
   }
-  if (posix::RemovalRefused(*real)) {
+  if (simulated::RemovalRefused(*real)) {
     SetLastError(kErrorAccessDenied);
     return 0;
   }
-  const std::string path = posix::Virtualized(*real, posix::Reach::Read);
+  const std::string path = simulated::Virtualized(*real, simulated::Reach::Read);
   struct stat status {};
-  if (posix::WaitsToBeDeleted(path) ||
+  if (simulated::WaitsToBeDeleted(path) ||
       (stat(path.c_str(), &status) == 0 && (S_ISDIR(status.st_mode) || HasNoWriteBits(status)))) {
     SetLastError(kErrorAccessDenied);
     return 0;
@@ -468,7 +450,7 @@ BOOL os::DeleteFileA(const char* fileName) {
     if (chmod(path.c_str(), (status.st_mode & 07777) | S_ISVTX) == 0) return 1;
   }
   if (unlink(path.c_str()) != 0) {
-    SetLastError(posix::Win32ErrorOf(errno));
+    SetLastError(simulated::Win32ErrorOf(errno));
     return 0;
   }
   return 1;

@@ -1,12 +1,12 @@
-#include "platform/posix/host_path.h"
+#include "platform/simulated/host_path.h"
 
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
-#include "platform/posix/account_control.h"
+#include "platform/simulated/account_control.h"
 
-namespace tidemark::platform::posix {
+namespace tidemark::platform::simulated {
 
 namespace {
 
@@ -84,4 +84,4 @@ DWORD Win32ErrorOf(int posixError) {
   }
 }
 
-}  // namespace tidemark::platform::posix
+}  // namespace tidemark::platform::simulated

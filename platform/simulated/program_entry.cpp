@@ -1,4 +1,4 @@
-// The Linux process entry. The command line is rebuilt from /proc by the
+// The simulated process entry. The command line is rebuilt from /proc by the
 // platform table, so argv is not needed here.
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-// The Linux stand-in's string table: the same entries as the Windows
+// The simulated string table: the same entries as the Windows
 // resource, compiled in, handed out as LoadStringA hands them out.
 #include <algorithm>
 #include <cstring>
