@@ -171,7 +171,8 @@ class TemporaryFile {
     // Room for its void mark too, one character longer (".void" for
     // ".tmp"): a name of 259 would leave the mark 260, past the 259 a
     // name may have with the zero MAX_PATH counts ("Naming Files, Paths,
-    // and Namespaces"), and a file that could not be marked might be put back.
+    // and Namespaces"; Wine makes it all the same), and a file that could
+    // not be marked might be put back.
     if (name_.View().size() + 1 >= kMaxPath) return Outcome::NeedsRewriteInPlace;
     // A leftover that another program still holds is left for the next run.
     if (!Create(attributes)) {

@@ -58,13 +58,20 @@ struct Outcome {
   std::string Config;
 };
 
+// The scratch folder, as the program's calls name it.
+std::string Here() {
+  char here[260];
+  return {here, platform::GetCurrentDirectoryA(sizeof here, here)};
+}
+
 // One run of the sequence as the program makes it: an error that leaves it
 // ends the run with exit code 3.
 Outcome RunOnce(const std::string& folder = "") {
   int exitCode = 0;
   try {
     LaunchSequence sequence;
-    exitCode = sequence.RunFrom(((folder.empty() ? "" : folder + "\\") + "tidemark.exe").c_str());
+    exitCode = sequence.RunFrom(
+        ((folder.empty() ? "" : Here() + "\\" + folder + "\\") + "tidemark.exe").c_str());
   } catch (const std::exception&) {
     exitCode = 3;
   }
@@ -184,10 +191,9 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
     bool leftover;        // a new file left by an earlier, killed run
     bool refuseNewFiles;  // the folder refuses new files: rewritten in place
     int exitCode;
-    bool newFileStays;     // nothing could remove it
-    std::string folder{};  // the client's: a new file's name there has 259 characters
+    bool newFileStays;        // nothing could remove it
+    bool longFolder = false;  // the client's: a new file's full name there has 259 characters
   };
-  const std::string longFolder(221, 'd');
   const Case cases[] = {
       {{"MoveFileExA"}, false, false, 0, false},  // rewritten in place
       {{"DeleteFileA"}, false, false, 0, false},  // nothing to remove
@@ -200,7 +206,7 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
       {{"FlushFileBuffers"}, false, true, 3, false},
       {{"WriteFile"}, false, true, 3, false},  // not even the old bytes go back
       {{"SetFilePointerEx"}, false, true, 3, false},
-      {{"MoveFileExA", "DeleteFileA"}, false, false, 0, false, longFolder},  // no new file made
+      {{"MoveFileExA", "DeleteFileA"}, false, false, 0, false, true},  // no new file made
   };
   ScratchFolder scratch;
   const std::string old = kSweeps[0].config;
@@ -209,13 +215,14 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
     for (const std::string& call : c.alwaysFail) label += call + " ";
     if (c.leftover) label += "with a leftover ";
     if (c.refuseNewFiles) label += "in a folder that refuses new files";
-    if (!c.folder.empty()) label += "in a long folder";
-    LayOut(old, c.folder);
+    const std::string folder(c.longFolder ? 220 - Here().size() : 0, 'd');
+    if (c.longFolder) label += "in a long folder";
+    LayOut(old, folder);
     if (c.leftover) ScratchFolder::WriteFile(kNewFile, "half");
     FaultInjector injector;
     injector.AlwaysFail.insert(c.alwaysFail.begin(), c.alwaysFail.end());
     injector.RefuseNewFiles = c.refuseNewFiles;
-    const Outcome outcome = RunOnce(c.folder);
+    const Outcome outcome = RunOnce(folder);
     EXPECT_EQ(outcome.ExitCode, c.exitCode) << label;
     if (c.exitCode == 3) {
       EXPECT_EQ(outcome.Config, old) << label;
@@ -226,7 +233,7 @@ TEST(SaveFaultSweep, CallsThatAlwaysFail) {
       EXPECT_EQ(outcome.Config.find("C:\\Old"), std::string::npos) << label;
     }
     EXPECT_EQ(
-        Names(c.folder.empty() ? "." : c.folder),
+        Names(folder.empty() ? "." : folder),
         c.newFileStays ? "uo.cfg " + kNewFile + " " + kVoidMark + " uo.exe " : "uo.cfg uo.exe ")
         << label;
   }
