@@ -9,7 +9,8 @@ namespace {
 constexpr platform::UINT kNeverRan = 1;
 
 // The longest wait for it to be gone: no source gives how long an end
-// takes; past this the program is started again all the same.
+// takes (under Wine here, less than 1 ms); past this the program is
+// started again all the same.
 constexpr platform::DWORD kEndWait = 1000;
 
 }  // namespace
