@@ -17,6 +17,10 @@ namespace {
 // and 64-bit programs ("Registry Keys Affected by WOW64": Policies is shared).
 const char* const kPolicyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
+// ERROR_DS_REFERRAL, "A referral was returned from the server" (System
+// Error Codes, 8200-8999).
+constexpr platform::DWORD kErrorDsReferral = 8235;
+
 std::optional<platform::DWORD> Setting(const char* name) {
   TRegistry reg;
   reg.UseRootKey(platform::HKeyLocalMachine());
@@ -49,7 +53,15 @@ std::optional<platform::DWORD> Setting(const char* name) {
 // the page's "access denied error message" suggests, or ERROR_CANCELLED,
 // as after a "No"), and whether Windows shows that message itself before
 // Tidemark's box; the restart's caller asks here whatever the answer.
-bool ElevationRefusedByPolicy() {
+// Users report that the signature rule's refusal is ERROR_DS_REFERRAL
+// (8235), the same answer as an unsigned program whose manifest asks for
+// uiAccess (GitHub reports, rcmaehl/NotCPUCores, 2019, and okieselbach/
+// SyncMLViewer, 2025; Sasha Goldshtein, "What Did My Manifest Do: A
+// Referral Was Returned from the Server", 2010). No Microsoft page says
+// so; as no other cause of it in an elevation is known, it counts as a
+// rule of the PC even where the settings cannot be read.
+bool ElevationRefusedByPolicy(platform::DWORD error) {
+  if (error == kErrorDsReferral) return true;
   if (Setting("EnableLUA") == platform::DWORD{0}) return false;
   if (Setting("ValidateAdminCodeSignatures") == platform::DWORD{1}) return true;
   return TokenAnswer(platform::kTokenElevationType) == platform::kTokenElevationTypeDefault &&

@@ -3,10 +3,13 @@
 // Account Control settings are registry values any account may read.
 #pragma once
 
+#include "platform/platform.h"
+
 namespace tidemark {
 
-// Whether this PC's User Account Control settings refuse administrator
-// rights to Tidemark without a prompt. False where they cannot be read.
-bool ElevationRefusedByPolicy();
+// Whether this PC's User Account Control settings refused administrator
+// rights to Tidemark without a prompt, Windows having answered the
+// restart with `error`. Only by the answer where they cannot be read.
+bool ElevationRefusedByPolicy(platform::DWORD error);
 
 }  // namespace tidemark

@@ -19,18 +19,10 @@ const char* const kLayersKey =
 // ("Application Compatibility: Program Compatibility Assistant (PCA)",
 // learn.microsoft.com/previous-versions/bb756937(v=msdn.10), on the
 // settings PCA applies; the Compatibility tab writes the same values).
-TextValue LayersIn(platform::HKEY root, const TextValue& program) {
+TextValue LayersIn(platform::HKEY root, const TextValue& program, platform::DWORD view) {
   TRegistry reg;
   reg.UseRootKey(root);
-  // HKEY_CURRENT_USER\Software is one key for 32- and 64-bit programs;
-  // HKEY_LOCAL_MACHINE\Software is redirected for a 32-bit one ("Registry
-  // Keys Affected by WOW64", learn.microsoft.com/windows/win32/winprog64/
-  // shared-registry-keys). The Compatibility tab is Explorer's, a 64-bit
-  // program on 64-bit Windows, so its values for all users are in the
-  // 64-bit view, which is read (32-bit Windows ignores the flag). Which
-  // view Windows itself reads for a 32-bit program no page says: a value
-  // only in the 32-bit view is not seen.
-  reg.View = platform::kKeyWow64_64Key;
+  reg.View = view;
   if (!reg.OpenKeyReadOnly(kLayersKey)) return {};
   try {
     return reg.ReadString(program);
@@ -82,9 +74,20 @@ std::string ExecutionLevelOf(const TextValue& program) {
 
 }  // namespace
 
+// HKEY_CURRENT_USER\Software is one key for 32- and 64-bit programs;
+// HKEY_LOCAL_MACHINE\Software is redirected for a 32-bit one ("Registry
+// Keys Affected by WOW64", learn.microsoft.com/windows/win32/winprog64/
+// shared-registry-keys), and AppCompatFlags is not among its shared keys.
+// The Compatibility tab is Explorer's, a 64-bit program on 64-bit Windows,
+// so its values for all users are in the 64-bit view; a 32-bit tool's
+// land in the 32-bit one. Which view Windows itself reads no page says:
+// both are read, and joined (32-bit Windows ignores the flags: one key,
+// read twice).
 TextValue CompatibilityLayers(const TextValue& program) {
-  return LayersIn(platform::HKeyCurrentUser(), program) + " " +
-         LayersIn(platform::HKeyLocalMachine(), program);
+  const platform::HKEY machine = platform::HKeyLocalMachine();
+  return LayersIn(platform::HKeyCurrentUser(), program, platform::kKeyWow64_64Key) + " " +
+         LayersIn(machine, program, platform::kKeyWow64_64Key) + " " +
+         LayersIn(machine, program, platform::kKeyWow64_32Key);
 }
 
 bool NamesLayer(const TextValue& layers, std::string_view layer) {

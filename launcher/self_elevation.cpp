@@ -114,7 +114,7 @@ std::vector<TextValue> PlacesFor(platform::DWORD error, const TextValue& self,
 
 // The box for Windows' answer to the restart.
 void Report(platform::DWORD error, const TextValue& program, const std::vector<TextValue>& places) {
-  if (ElevationRefusedByPolicy()) {
+  if (ElevationRefusedByPolicy(error)) {
     // A rule of the PC refused, with no prompt: whatever Windows answered
     // (elevation_policy.cpp), the player is told so, and whom to ask; no
     // drive or share would help.

@@ -4,8 +4,14 @@ namespace tidemark {
 
 namespace {
 
-// What a program ended before it ran exits with.
+// What a program ended before it ran exits with: no documented reader of
+// it is known.
 constexpr platform::UINT kNeverRan = 1;
+
+// The longest wait for it to be gone: no source gives how long an end
+// takes (under Wine here, less than 1 ms); past this the program is
+// started again all the same.
+constexpr platform::DWORD kEndWait = 1000;
 
 }  // namespace
 
@@ -37,6 +43,17 @@ constexpr platform::UINT kNeverRan = 1;
 // one TerminateProcess, those 17 ms under Wine; no source gives its length
 // on Windows. Once called, TerminateProcess needs Tidemark no longer: it
 // starts the end and returns (its page).
+//
+// What the question leaves on Windows: each refusal with 740 adds an entry
+// to the UAC/Operational event log ("Using the ElevateCreateProcess Fix").
+// PCA's "might not have installed correctly" box follows only a program
+// Windows detected as an installer, once it ends without registering
+// itself ("Install Failure and Application Failure Automation for PCA",
+// MSDN blogs); such a program needs rights, so an unelevated start is
+// refused with 740, and only the elevated copy starts and ends one. The
+// worst case: an assistant that Vista or 7 takes for an installer, asked
+// about by the elevated copy, may bring that box up. Whether Windows Error
+// Reporting reacts to TerminateProcess, no source says.
 SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFolder)
     : commandLine_('"' + std::string(path.View()) + '"'), workingFolder_(workingFolder.View()) {
   platform::PROCESS_INFORMATION started{};
@@ -44,10 +61,19 @@ SuspendedStart::SuspendedStart(const TextValue& path, const TextValue& workingFo
     error_ = platform::GetLastError();
     return;
   }
-  // No code of it has run ("Process Creation Flags", CREATE_SUSPENDED); the
-  // handle CreateProcess gives has every right ("Process Handles and
-  // Identifiers"), so the end cannot be refused.
-  platform::TerminateProcess(started.hProcess, kNeverRan);
+  // No code of it has run: its primary thread "does not run until the
+  // ResumeThread function is called" ("Process Creation Flags",
+  // CREATE_SUSPENDED), and the loader, DLLs' start-up, TLS callbacks,
+  // shims and AppInit DLLs would all run on that thread (an inference: no
+  // page lists them). The handle CreateProcess gives has every right
+  // ("Process Handles and Identifiers"). TerminateProcess "is asynchronous"
+  // (its page): waited for, the end is done before the second start. A
+  // failed one ended nothing to wait for: its page names one cause, a
+  // process already ended (ERROR_ACCESS_DENIED); under any other the
+  // program stays suspended, never run.
+  if (platform::TerminateProcess(started.hProcess, kNeverRan) != 0) {
+    platform::WaitForSingleObject(started.hProcess, kEndWait);
+  }
   platform::CloseHandle(started.hThread);
   platform::CloseHandle(started.hProcess);
   started_ = true;

@@ -168,7 +168,12 @@ class TemporaryFile {
                const std::function<void(TStream&)>& write) {
     name_ = NameFor(path, write);
     if (turnHeld_ && !ClearLeftovers(path, name_)) return Outcome::NeedsRewriteInPlace;
-    if (name_.View().size() >= kMaxPath) return Outcome::NeedsRewriteInPlace;
+    // Room for its void mark too, one character longer (".void" for
+    // ".tmp"): a name of 259 would leave the mark 260, past the 259 a
+    // name may have with the zero MAX_PATH counts ("Naming Files, Paths,
+    // and Namespaces"; Wine makes it all the same), and a file that could
+    // not be marked might be put back.
+    if (name_.View().size() + 1 >= kMaxPath) return Outcome::NeedsRewriteInPlace;
     // A leftover that another program still holds is left for the next run.
     if (const CallError error = Create(attributes)) {
       if (*error == platform::kErrorAccessDenied || *error == platform::kErrorFilenameTooLong ||

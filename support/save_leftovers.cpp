@@ -74,6 +74,7 @@ struct Leftover {
 struct Leftovers {
   std::vector<Leftover> Files;
   std::vector<TextValue> Marked;
+  bool Whole = true;  // false: the listing stopped early, a mark may be unseen
   bool IsMarked(const TextValue& name) const {
     return std::find(Marked.begin(), Marked.end(), name) != Marked.end();
   }
@@ -105,6 +106,10 @@ Leftovers ListLeftovers(const TextValue& path) {
       found.Marked.push_back(NewFileName(path, *marked));
     }
   } while (platform::FindNextFileA(search, &entry) != 0);
+  // The listing's end is ERROR_NO_MORE_FILES (Wine's dlls/kernel32/tests/
+  // file.c, test_FindNextFileA); any other error (a network folder that
+  // went away) stopped it early.
+  found.Whole = platform::GetLastError() == platform::kErrorNoMoreFiles;
   platform::FindClose(search);
   return found;
 }
@@ -170,8 +175,12 @@ void MarkVoid(const TextValue& name) {
       platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete, nullptr,
       platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);
   if (mark != platform::InvalidHandleValue()) {
-    // Its name on the disk before the save goes on: a flush writes a file's
-    // metadata too, on FAT and exFAT as well (NtFlushBuffersFileEx, flags 0).
+    // Its name on the disk before the save goes on. A flush writes "file
+    // data and metadata" (NtFlushBuffersFileEx, flags 0), which on FAT
+    // takes in the file's entry and every folder above it
+    // (FatCommonFlushBuffers, filesys/fastfat/flush.c in Microsoft's
+    // Windows-driver-samples); for NTFS and exFAT no source says the
+    // folder's entry is in it: there the mark may be lost with a power cut.
     platform::FlushFileBuffers(mark);
     platform::CloseHandle(mark);
   }
@@ -181,6 +190,8 @@ bool RecoverCutReplace(const TextValue& path) {
   // Without the turn, a new file may be another copy's, still being written.
   if (!TTurn::HeldFor(path)) return false;
   const Leftovers found = ListLeftovers(path);
+  // A listing cut short may have missed the mark that voids a file.
+  if (!found.Whole) return false;
   const Leftover* last = nullptr;
   int unmarked = 0;
   for (const Leftover& file : found.Files) {

@@ -52,9 +52,22 @@ bool ClearLeftovers(const TextValue& path, const TextValue& name);
 // other file is left.
 void MarkVoid(const TextValue& name);
 
-// Where `path` is missing because a replace was cut between its two steps
-// (FAT32 and exFAT remove the old name, then rename the new file), puts
-// the cut save's new file in its place, by a rename that never overwrites:
+// A replace is not one step on a FAT disk. Microsoft's FAT driver
+// (FatSetRenameInfo in filesys/fastfat/fileinfo.c of Windows-driver-samples:
+// "Not being a transactional filesystem, FAT is at the mercy of a lot of
+// things", its comment says) removes the new file's entry, then uo.cfg's,
+// then writes uo.cfg's new one, in cached folder pages that reach the disk
+// later, in an order no source gives. So a power cut can leave uo.cfg old
+// or new; missing with the whole leftover (put back below); missing with no
+// leftover, the new bytes in no file (as after any program's save on FAT);
+// or, where the new entry reached the disk before the leftover's removal,
+// both names on one chain of clusters, which only a disk check mends: the
+// leftover's later removal frees uo.cfg's clusters too (and keeping it
+// would not help: a replace of uo.cfg frees them as well). exFAT's driver
+// is not published.
+//
+// Where `path` is missing after such a cut, puts the cut save's new file
+// in its place, by a rename that never overwrites:
 // the one unmarked new file, holding exactly the bytes its name proves.
 // Marked files are removed: `path` was deleted after their save, and stays
 // so. Only with the turn at `path` held (TTurn). True when `path` is there now.

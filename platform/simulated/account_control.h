@@ -159,6 +159,11 @@ std::optional<std::string> SessionDrive(char letter);
 // process's session has one; else as it is.
 std::string StartedThrough(const std::string& windowsPath);
 
+// WaitForSingleObject on a process handle that CreateProcessA gave, none
+// where `process` is no such handle: signaled once the process was ended,
+// else WAIT_TIMEOUT at once (no running program is waited for).
+std::optional<DWORD> WaitForProcess(HANDLE process);
+
 // mpr.dll's WNetGetConnectionA over those letters.
 DWORD TIDEMARK_WINAPI StandInWNetGetConnectionA(const char* localName, char* remoteName,
                                                 DWORD* length);

@@ -224,6 +224,7 @@ DWORD os::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   const std::string own = NameOfSocket(descriptor);
   const std::size_t cut = own.find('#');
   if (!own.starts_with(kPrefix) || cut == std::string::npos) {
+    if (const std::optional<DWORD> process = simulated::WaitForProcess(object)) return *process;
     SetLastError(kErrorInvalidHandle);
     return kWaitFailed;
   }

@@ -19,7 +19,9 @@
 //     not a folder fails the start with ERROR_DIRECTORY (267; Wine's
 //     process.c, test_Directory).
 // What it leaves out: a suspended process here has no process id, no
-// loaded image and no hold on its file; handles are inherited by no one.
+// loaded image and no hold on its file; handles are inherited by no one;
+// an ended process is gone at once, where TerminateProcess only starts the
+// end (its page), and a running one is never waited for.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -305,6 +307,12 @@ BOOL os::TerminateProcess(HANDLE process, UINT exitCode) {
   if (child->Running && !child->Ended && child->Pid > 0) kill(child->Pid, SIGKILL);
   child->Ended = true;
   return 1;
+}
+
+std::optional<DWORD> simulated::WaitForProcess(HANDLE process) {
+  const std::shared_ptr<Child> child = ChildOf(process);
+  if (child == nullptr) return std::nullopt;
+  return child->Ended ? kWaitObject0 : kWaitTimeout;
 }
 
 namespace {

@@ -170,6 +170,7 @@ HANDLE CreateMutexA(void* security, BOOL initialOwner, const char* name) {
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
   if (Fail("WaitForSingleObject", nullptr, kErrorInvalidHandle)) return platform::kWaitFailed;
+  if (HeldIndex(object) < active->Held.size()) return platform::kWaitObject0;  // an ended start
   if (active->TurnWait != platform::kWaitObject0) return active->TurnWait;
   return os::WaitForSingleObject(object, milliseconds);
 }

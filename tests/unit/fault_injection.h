@@ -52,9 +52,9 @@ class FaultInjector {
     int Spared = 0;
   };
   std::vector<Refusal> Refusals;
-  // A replace over a file is cut between its two steps, as a power cut
-  // leaves one on FAT32: the old name is gone, the new file keeps its own,
-  // and no later call of the run reaches the disk (each fails).
+  // A replace over a file is cut as a power cut can leave one on FAT32:
+  // the old name is gone, the new file keeps its own, and no later call of
+  // the run reaches the disk (each fails).
   bool CutReplace = false;
   bool PoweredOff = false;
   // What waiting for the turn answers: the system's own answer when it is

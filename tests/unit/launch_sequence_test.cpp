@@ -266,6 +266,8 @@ struct Script {
   const char* ownLayers = nullptr;   // Tidemark's own layers, the player's
   const char* manifest = nullptr;    // uo.exe's manifest; null: it has none
   int consentUser = -1;              // ConsentPromptBehaviorUser; -1: not set
+  platform::BOOL ended = 1;          // what TerminateProcess answers
+  const char* machine32 = nullptr;   // Tidemark's layers for all users, 32-bit view
 };
 Script script;
 
@@ -297,7 +299,12 @@ platform::BOOL CreateProcessA(const char* application, char* commandLine, void*,
 }
 platform::BOOL TerminateProcess(platform::HANDLE process, platform::UINT) {
   script.calls += "TerminateProcess(" + std::to_string(Number(process)) + ") ";
-  return 1;
+  return script.ended;
+}
+platform::DWORD WaitForSingleObject(platform::HANDLE process, platform::DWORD milliseconds) {
+  script.calls += "WaitForSingleObject(" + std::to_string(Number(process)) + "," +
+                  std::to_string(milliseconds) + ") ";
+  return platform::kWaitObject0;
 }
 platform::DWORD GetEnvironmentVariableA(const char* name, char* buffer, platform::DWORD size) {
   const std::string value = std::string(name) == "ProgramFiles" ? script.programFiles : "";
@@ -403,13 +410,14 @@ void* GetProcAddress(platform::HMODULE, const char* name) {
   return nullptr;
 }
 const char* GetCommandLineA() { return script.ownLine; }
-// Keys: 1 the player's Layers, 2 the UAC settings; any other is not there.
-platform::LONG RegOpenKeyExA(platform::HKEY root, const char* key, platform::DWORD, platform::DWORD,
-                             platform::HKEY* opened) {
+// Keys: 1 the player's Layers, 2 the UAC settings, 3 Layers in the 32-bit view; no other.
+platform::LONG RegOpenKeyExA(platform::HKEY root, const char* key, platform::DWORD,
+                             platform::DWORD access, platform::HKEY* opened) {
   const std::string path = key;
-  const std::intptr_t which = root == platform::HKeyCurrentUser() && path.ends_with("\\Layers") ? 1
-                              : path.ends_with("\\Policies\\System")                            ? 2
-                                                                                                : 0;
+  std::intptr_t which = root == platform::HKeyCurrentUser() && path.ends_with("\\Layers") ? 1
+                        : path.ends_with("\\Policies\\System")                            ? 2
+                                                                                          : 0;
+  if (path.ends_with("\\Layers") && (access & platform::kKeyWow64_32Key) != 0) which = 3;
   *opened = reinterpret_cast<platform::HKEY>(which);
   return which == 0 ? platform::kErrorFileNotFound : 0;
 }
@@ -418,8 +426,11 @@ platform::LONG RegQueryValueExA(platform::HKEY key, const char* name, platform::
                                 platform::DWORD* size) {
   std::string value;
   const auto which = reinterpret_cast<std::intptr_t>(key);
-  if (which == 1 && name == script.self && script.ownLayers != nullptr) {
-    value.assign(script.ownLayers, std::strlen(script.ownLayers) + 1);
+  const char* const layers = which == 1   ? script.ownLayers
+                             : which == 3 ? script.machine32
+                                          : nullptr;
+  if (layers != nullptr && name == script.self) {
+    value.assign(layers, std::strlen(layers) + 1);
     *type = platform::kRegSz;
   } else if (which == 2 && std::string(name) == "ConsentPromptBehaviorUser" &&
              script.consentUser >= 0) {
@@ -477,7 +488,8 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     return std::string("CloseHandle(") + n + ") CloseHandle(" + n + ") ";
   };
   const auto ended = [&](char n) {
-    return std::string("TerminateProcess(") + n + ") " + closed(n);
+    return std::string("TerminateProcess(") + n + ") WaitForSingleObject(" + n + ",1000) " +
+           closed(n);
   };
   const auto run = [&](char n) {
     return R"(CreateProcessA((null),"C:\Tools\assist.exe",0,0,1,5,(null)) )" + closed(n);
@@ -505,6 +517,8 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     const char* manifest = nullptr;
     int consentUser = -1;
     const char* commandLine = "tidemark.exe /N";
+    platform::BOOL ended = 1;
+    const char* machineLayers = nullptr;
   };
   const auto more = [](const char* layers, const char* manifest, int consent, const char* line) {
     return More{layers, manifest, consent, line};
@@ -558,6 +572,9 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        "", "M:\\Game", true, 0, platform::kErrorAccessDenied, assistant + asked("M:") + shell,
        box(RefusedByPolicyText("C:\\Tools\\assist.exe")), "runas", self, parameters,
        "\\\\server\\games\\Game", nullptr, nullptr, more(nullptr, nullptr, 0, "tidemark.exe /N")},
+      {"a referral (8235), the signature rule's answer: its box, the settings unread", kRights, 0,
+       0, 1, "", "C:\\Games", true, 0, 8235, assistant + shell,
+       box(RefusedByPolicyText("C:\\Tools\\assist.exe")), "runas", self, parameters, "C:\\Games"},
       {"any other error: a box naming its number", kRights, 0, 0, 1, "", "C:\\Games", true, 0, 1155,
        assistant + shell, box(RestartFailedText("C:\\Tools\\assist.exe", 1155)), "runas", self,
        parameters, "C:\\Games"},
@@ -587,6 +604,9 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        assistant + "LoadLibraryA(shell32.dll) ", notStarted, "", "", "", ""},
       {"started, ended, started again after the save, every handle closed", 0, 0, 0, 1, "",
        "C:\\Games", true, 1, 0, assistant + ended('1') + run('2'), "", "", "", "", ""},
+      {"the end refused: nothing waited for, started again all the same", 0, 0, 0, 1, "",
+       "C:\\Games", true, 1, 0, assistant + "TerminateProcess(1) " + closed('1') + run('2'), "", "",
+       "", "", "", nullptr, nullptr, More{.ended = 0}},
       // The save would go to the VirtualStore: the client is asked too,
       // and ended at once; where it needs rights, so is the assistant.
       {"the client needs rights: the assistant ended, Tidemark again", 0, kRights, 0, 1,
@@ -612,6 +632,13 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
        "", "runas", self, parameters, "C:\\Games", nullptr, nullptr,
        more("~ ELEVATECREATEPROCESS", "<requestedExecutionLevel level='requireAdministrator'/>", -1,
             "tidemark.exe /N")},
+      {"the layer for all users, in the 32-bit view: the same", 0, 0, 0, 1, "C:\\GAMES",
+       "C:\\Games", true, 1, 0,
+       "LoadLibraryExA(assist.exe) " + assistant + ended('1') +
+           "LoadLibraryExA(uo.exe) FreeLibrary " + shell,
+       "", "runas", self, parameters, "C:\\Games", nullptr, nullptr,
+       More{.manifest = "<requestedExecutionLevel level='requireAdministrator'/>",
+            .machineLayers = "~ ELEVATECREATEPROCESS"}},
       // The elevated copy gives the assistant the folder it would have had.
       {"the elevated copy: the assistant in the unelevated copy's folder", 0, 0, 1, 0, "",
        "C:\\Windows\\system32", true, 1, 0,
@@ -638,11 +665,14 @@ TEST(LaunchTarget, WhatTheStartNeedsIsLearntBeforeItRuns) {
     script.shellLoads = c.shellLoads;
     script.shellAnswer = c.shellAnswer;
     script.shellError = c.shellError;
+    script.ended = c.more.ended;
+    script.machine32 = c.more.machineLayers;
     {
       const testing::ScopedCalls table;
       table->GetFileAttributesA = &start::Attributes;
       table->CreateProcessA = &start::CreateProcessA;
       table->TerminateProcess = &start::TerminateProcess;
+      table->WaitForSingleObject = &start::WaitForSingleObject;
       table->GetEnvironmentVariableA = &start::GetEnvironmentVariableA;
       table->OpenProcessToken = &start::OpenProcessToken;
       table->GetTokenInformation = &start::GetTokenInformation;
