@@ -29,11 +29,12 @@ constexpr unsigned kLargestShift = 19;
 
 [[noreturn]] void FailRead() { throw EReadError(LoadMessage(MessageId::StreamReadError)); }
 
-// The bytes a scan looks at in one step.
-constexpr std::size_t kStep = 64;
+// A scan's step: as many bytes as a machine word has bits, one bit a byte.
+using Mask = std::size_t;
+constexpr std::size_t kStep = sizeof(Mask) * 8;
 
 // Bit i set where bytes[i] is a CR or an LF, for 16 bytes: compared at once.
-std::uint64_t LineEnds16(const char* bytes) {
+Mask LineEnds16(const char* bytes) {
   const __m128i piece = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
   return static_cast<std::uint16_t>(
       _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(piece, _mm_set1_epi8(kCarriageReturn)),
@@ -42,14 +43,18 @@ std::uint64_t LineEnds16(const char* bytes) {
 
 // The same for the `count` bytes from `bytes` (at most kStep); a whole step
 // written out, which the compilers do not unroll themselves.
-std::uint64_t LineEnds(const char* bytes, std::size_t count) {
+Mask LineEnds(const char* bytes, std::size_t count) {
+  Mask mask = 0;
   if (count == kStep) {
-    return LineEnds16(bytes) | LineEnds16(bytes + 16) << 16 | LineEnds16(bytes + 32) << 32 |
-           LineEnds16(bytes + 48) << 48;
+    mask = LineEnds16(bytes) | LineEnds16(bytes + 16) << 16;
+    if (kStep == 64) {
+      // (Shifted twice: in a 32-bit word, which has no second half, that is no shift past its width.)
+      mask |= (LineEnds16(bytes + 32) | LineEnds16(bytes + 48) << 16) << 16 << 16;
+    }
+    return mask;
   }
-  std::uint64_t mask = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    mask |= std::uint64_t{bytes[i] == kCarriageReturn || bytes[i] == kLineFeed} << i;
+    mask |= Mask{bytes[i] == kCarriageReturn || bytes[i] == kLineFeed} << i;
   }
   return mask;
 }
@@ -57,7 +62,7 @@ std::uint64_t LineEnds(const char* bytes, std::size_t count) {
 // The first CR or LF in bytes[0, count), or `count`.
 std::size_t FirstLineEnd(const char* bytes, std::size_t count) {
   for (std::size_t base = 0; base < count; base += kStep) {
-    const std::uint64_t mask = LineEnds(bytes + base, std::min(count - base, kStep));
+    const Mask mask = LineEnds(bytes + base, std::min(count - base, kStep));
     if (mask != 0) return base + static_cast<std::size_t>(std::countr_zero(mask));
   }
   return count;
@@ -130,7 +135,7 @@ void FileLines::ReadApart(TStream& stream, std::size_t& filled) {
 // over, its CR having ended the line.
 void FileLines::Scan(std::size_t from, std::size_t to) {
   std::size_t lineStart = lineStart_;
-  std::uint64_t passed = 0;  // bit 0: the step's first byte is the LF of a CR LF
+  Mask passed = 0;  // bit 0: the step's first byte is the LF of a CR LF
   if (afterCarriageReturn_ && bytes_[from] == kLineFeed) {
     // The CR LF that the last piece's end cut in two.
     next_[-1] |= kCrLf;
@@ -138,7 +143,7 @@ void FileLines::Scan(std::size_t from, std::size_t to) {
     passed = 1;
   }
   for (std::size_t base = from; base < to; base += kStep) {
-    std::uint64_t ends = LineEnds(bytes_ + base, std::min(to - base, kStep)) & ~passed;
+    Mask ends = LineEnds(bytes_ + base, std::min(to - base, kStep)) & ~passed;
     passed = 0;
     for (; ends != 0; ends &= ends - 1) {
       const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(ends));
@@ -149,7 +154,7 @@ void FileLines::Scan(std::size_t from, std::size_t to) {
         // Its LF: the next bit, or the next step's first.
         const std::size_t lineFeed = lineStart++ - base;
         if (lineFeed < kStep) {
-          ends &= ~(std::uint64_t{1} << lineFeed);
+          ends &= ~(Mask{1} << lineFeed);
         } else {
           passed = 1;
         }
