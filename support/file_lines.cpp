@@ -20,9 +20,11 @@ constexpr char kLineFeed = '\n';
 
 // The read's piece: each is split while it is fresh in the cache.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
-// The region's alignment: where the system offers huge pages (the Linux
+// A large region's alignment: where the system offers huge pages (the Linux
 // stand-in does), the whole region is made of them.
-constexpr std::size_t kRegionAlignment = std::size_t{2} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+void* Region(std::size_t size) { return AllocateRegion(size, size >= kHugePage ? kHugePage : 64); }
 // The fewest and the most entries a block holds: a page of them, 2 MiB of them.
 constexpr unsigned kSmallestShift = 10;
 constexpr unsigned kLargestShift = 19;
@@ -89,7 +91,7 @@ void FileLines::Read(TStream& stream) {
   shift_ = kSmallestShift;
   while (shift_ < kLargestShift && (std::size_t{1} << shift_) * 32 < size_) ++shift_;
   if (size_ == 0) return;
-  bytes_ = static_cast<char*>(AllocateRegion(size_, kRegionAlignment));
+  bytes_ = static_cast<char*>(Region(size_));
   std::size_t filled = 0;
   while (filled < size_) {
     if (apart_.IsOpen()) {
@@ -169,8 +171,7 @@ void FileLines::Scan(std::size_t from, std::size_t to) {
 void FileLines::AddBlock() {
   // Reserved first: the region is then never lost.
   entries_.reserve(entries_.size() + 1);
-  next_ = static_cast<std::uint32_t*>(
-      AllocateRegion(std::size_t{sizeof(std::uint32_t)} << shift_, kRegionAlignment));
+  next_ = static_cast<std::uint32_t*>(Region(std::size_t{sizeof(std::uint32_t)} << shift_));
   entries_.push_back(next_);
   blockEnd_ = next_ + (std::size_t{1} << shift_);
 }
