@@ -114,9 +114,18 @@ void BM_UpdateLines(benchmark::State& state, Step step) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK_CAPTURE(BM_UpdateLines, load, Step::Load)->Arg(100)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_UpdateLines, search, Step::Search)->Arg(100)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_UpdateLines, save, Step::Save)->Arg(100)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_UpdateLines, load, Step::Load)
+    ->Arg(100)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_UpdateLines, search, Step::Search)
+    ->Arg(100)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_UpdateLines, save, Step::Save)
+    ->Arg(100)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RenderDateTime(benchmark::State& state, const char* pattern) {
   tidemark::PrepareLocaleTexts();

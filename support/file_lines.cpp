@@ -50,7 +50,8 @@ Mask LineEnds(const char* bytes, std::size_t count) {
   if (count == kStep) {
     mask = LineEnds16(bytes) | LineEnds16(bytes + 16) << 16;
     if (kStep == 64) {
-      // (Shifted twice: in a 32-bit word, which has no second half, that is no shift past its width.)
+      // (Shifted twice: in a 32-bit word, which has no second half, no shift
+      // goes past its width.)
       mask |= (LineEnds16(bytes + 32) | LineEnds16(bytes + 48) << 16) << 16 << 16;
     }
     return mask;

@@ -90,7 +90,8 @@ class SaveWriter {
       return;
     }
     for (; !bytes.empty(); bytes.remove_prefix(std::min(bytes.size(), kWriteSize))) {
-      stream_.WriteExactly(bytes.data(), static_cast<std::int64_t>(std::min(bytes.size(), kWriteSize)));
+      stream_.WriteExactly(bytes.data(),
+                           static_cast<std::int64_t>(std::min(bytes.size(), kWriteSize)));
     }
   }
   void PutLine(std::string_view line) {
