@@ -66,6 +66,9 @@ alternate() {
     for run in "$@"; do
       local file=${run%%::*} command=${run#*::}
       [ "$file" = - ] || cp "$file" "$client/uo.cfg"
+      # Nothing left for the disk from the last command (the sed script
+      # flushes nothing): each run waits only for its own writes.
+      sync
       # shellcheck disable=SC2086 # the command's words are split on purpose
       row+="$("$work/run_once" $command) "
     done

@@ -20,14 +20,14 @@ constexpr char kLineFeed = '\n';
 
 // The read's piece: each is split while it is fresh in the cache.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
+// The fewest and the most entries a block holds: a page of them, 2 MiB of them.
+constexpr unsigned kSmallestShift = 10;
+constexpr unsigned kLargestShift = 19;
 // A large region's alignment: where the system offers huge pages (the Linux
 // stand-in does), the whole region is made of them.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 void* Region(std::size_t size) { return AllocateRegion(size, size >= kHugePage ? kHugePage : 64); }
-// The fewest and the most entries a block holds: a page of them, 2 MiB of them.
-constexpr unsigned kSmallestShift = 10;
-constexpr unsigned kLargestShift = 19;
 
 [[noreturn]] void FailRead() { throw EReadError(LoadMessage(MessageId::StreamReadError)); }
 

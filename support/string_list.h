@@ -38,7 +38,8 @@ class TStrings : public TPersistent {
   virtual void LoadLinesFromStream(TStream& stream);
   // Writes the lines to the file, replacing it in one step (see ReplaceFileContents).
   virtual void SaveLinesToFile(const TextValue& path);
-  virtual void SaveLinesToStream(TStream& stream);
+  // Every line followed by CR LF.
+  virtual void SaveLinesToStream(TStream& stream) = 0;
 
   void BeginBatch();
   void EndBatch();

@@ -194,12 +194,9 @@ char* TextArena::Room(std::size_t size) {
   // A block must begin within its chunk's first kChunkAlignment bytes, or it
   // would not find its chunk: after a long text, a new chunk.
   if (last_ == nullptr || last_->Used >= kChunkAlignment || last_->Size - last_->Used < size) {
-    // The first chunk no larger than the texts expected need: a small file
-    // takes little memory.
-    const std::size_t wanted = last_ == nullptr ? std::min(kChunkAlignment, expected_) : 0;
-    Chunk* chunk = Chunk::Allocate(
-        std::max({RoundUp(sizeof(Chunk) + size, kSmallestChunk), RoundUp(wanted, kSmallestChunk),
-                  last_ == nullptr ? kSmallestChunk : kChunkAlignment}));
+    // The first chunk small: a few texts take little memory.
+    Chunk* chunk = Chunk::Allocate(std::max(RoundUp(sizeof(Chunk) + size, kSmallestChunk),
+                                            last_ == nullptr ? kSmallestChunk : kChunkAlignment));
     (last_ == nullptr ? first_ : last_->Next) = chunk;
     last_ = chunk;
   }

@@ -118,8 +118,6 @@ class TextArena {
   TextArena(const TextArena&) = delete;
   TextArena& operator=(const TextArena&) = delete;
 
-  // How many bytes of texts are coming, about: a hint for the first chunk.
-  void Expect(std::size_t bytes) noexcept { expected_ = bytes; }
   // The next text.
   void Append(std::string_view bytes);
   // The next text, written in parts as they come: Open makes room for
@@ -133,7 +131,6 @@ class TextArena {
   void Extended(std::size_t count) noexcept { openLength_ += count; }
   void Close();
   bool IsOpen() const noexcept { return open_ != nullptr; }
-  std::size_t OpenLength() const noexcept { return openLength_; }
   std::int32_t Count() const noexcept { return count_; }
   // Hands every text to `take`, in order, and leaves the arena empty.
   void TakeAll(const std::function<void(TextValue&&)>& take);
@@ -146,7 +143,6 @@ class TextArena {
   Chunk* first_ = nullptr;
   Chunk* last_ = nullptr;
   std::int32_t count_ = 0;
-  std::size_t expected_ = 0;
   char* open_ = nullptr;  // where the open text's block begins
   std::size_t openLength_ = 0;
   std::size_t openMost_ = 0;
