@@ -156,7 +156,7 @@ for lines in 1000 10000 100000 1000000; do
   if [ "$lines" -eq 1000000 ]; then
     held_to "$to_copy <= 1.5" "at 1,000,000 lines at most 1.5 times the copy ($to_copy)"
     held_to "$peak_kb * 1024 <= 1.25 * $size + 4 * 1048576" \
-      "peak memory at most 1.25 times the file plus 4 MiB at 1,000,000 lines ($(awk -v p="$peak_kb" -v s="$size" 'BEGIN { printf "%.1f MB of %.1f MB allowed", p * 1024 / 1e6, (1.25 * s + 4 * 1048576) / 1e6 }'))"
+      "peak memory at most 1.25 times the file plus 4 MiB at 1,000,000 lines ($(awk -v p="$peak_kb" -v s="$size" 'BEGIN { printf "%.1f MB of %.1f allowed", p / 1024, (1.25 * s + 4 * 1048576) / 1048576 }'))"
   fi
 done
 echo
