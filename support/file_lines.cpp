@@ -126,8 +126,9 @@ void FileLines::ReadApart(TStream& stream, std::size_t& filled) {
   const std::size_t end = FirstLineEnd(into, length);
   apart_.Extended(end);
   if (end < length) {
-    apart_.Close();
+    // Moved before the text is closed: closing writes its zero byte over the line end.
     std::memcpy(bytes_ + filled + end, into + end, length - end);
+    apart_.Close();
     Scan(filled + end, filled + length);
   }
   filled += length;

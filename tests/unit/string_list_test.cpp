@@ -69,6 +69,10 @@ const SplitCase kSplitCases[] = {
     // A line that begins just before the end of a 1 MiB piece and runs far into the next.
     {std::string((1 << 20) - 3, 'a') + "\r\n" + std::string(9000, 'b') + "\n",
      {std::string((1 << 20) - 3, 'a'), std::string(9000, 'b')}},
+    // Lines long enough to be read into a text of their own: one whose CR
+    // ends a 1 MiB piece, one ended by a lone CR.
+    {std::string((2 << 20) - 1, 'a') + "\r\nb", {std::string((2 << 20) - 1, 'a'), "b"}},
+    {std::string((1 << 20) + 9, 'a') + "\rb\r", {std::string((1 << 20) + 9, 'a'), "b"}},
     // Line ends astride the load's 32- and 64-byte scan steps: a CR LF, and an LF alone.
     {std::string(63, 'a') + "\r\n\r" + std::string(62, 'c') + "\n\n",
      {std::string(63, 'a'), "", std::string(62, 'c'), ""}},
