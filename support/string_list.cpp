@@ -20,6 +20,7 @@ namespace {
 
 constexpr char kCarriageReturn = '\r';
 constexpr char kLineFeed = '\n';
+constexpr std::string_view kLineEnd = "\r\n";
 
 // Ends the batch on every way out, errors included.
 class BatchBracket {
@@ -35,11 +36,11 @@ class BatchBracket {
 
 // Calls `take` with each line of `bytes` that ends there: CR LF, a lone CR
 // and a lone LF each end one line. Returns where the unended rest begins
-// (bytes.size() when nothing is left), and tells whether the last line end
-// was a CR at the very end, whose LF may yet follow. Line ends are found with
-// memchr, each search remembered until passed: every byte is looked at once.
+// (bytes.size() when nothing is left). Line ends are found with memchr, each
+// search remembered until passed: every byte is looked at once. (A load
+// splits as FileLines does; the fuzzer holds the two to one answer.)
 template <typename Take>
-std::size_t ForEachEndedLine(std::string_view bytes, Take take, bool& endsInCarriageReturn) {
+std::size_t ForEachEndedLine(std::string_view bytes, Take take) {
   const auto find = [bytes](char byte, std::size_t from) {
     const void* found = std::memchr(bytes.data() + from, byte, bytes.size() - from);
     return found == nullptr
@@ -49,7 +50,6 @@ std::size_t ForEachEndedLine(std::string_view bytes, Take take, bool& endsInCarr
   std::size_t nextCarriageReturn = find(kCarriageReturn, 0);
   std::size_t nextLineFeed = find(kLineFeed, 0);
   std::size_t position = 0;
-  endsInCarriageReturn = false;
   while (position < bytes.size()) {
     if (nextCarriageReturn < position) nextCarriageReturn = find(kCarriageReturn, position);
     if (nextLineFeed < position) nextLineFeed = find(kLineFeed, position);
@@ -57,10 +57,7 @@ std::size_t ForEachEndedLine(std::string_view bytes, Take take, bool& endsInCarr
     if (end == bytes.size()) return position;
     take(bytes.substr(position, end - position));
     position = end;
-    if (bytes[position] == kCarriageReturn) {
-      ++position;
-      endsInCarriageReturn = position == bytes.size();
-    }
+    if (bytes[position] == kCarriageReturn) ++position;
     if (position < bytes.size() && bytes[position] == kLineFeed) ++position;
   }
   return position;
@@ -70,10 +67,47 @@ std::size_t ForEachEndedLine(std::string_view bytes, Take take, bool& endsInCarr
 // and a line end at the very end makes no empty last line.
 template <typename Take>
 void ForEachLine(std::string_view bytes, Take take) {
-  bool endsInCarriageReturn = false;
-  const std::size_t rest = ForEachEndedLine(bytes, take, endsInCarriageReturn);
+  const std::size_t rest = ForEachEndedLine(bytes, take);
   if (rest < bytes.size()) take(bytes.substr(rest));
 }
+
+// A save's bytes go out through a buffer, so that short lines make few
+// writes; a run of bytes longer than the buffer goes straight from where it
+// lies, in writes the size of a load's reads. The whole text is never held
+// twice.
+class SaveWriter {
+ public:
+  explicit SaveWriter(TStream& stream) : stream_(stream) { buffer_.reserve(kBufferSize); }
+  void Put(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > kBufferSize) Flush();
+    if (bytes.size() <= kBufferSize) {
+      buffer_.append(bytes);
+      return;
+    }
+    for (; !bytes.empty(); bytes.remove_prefix(std::min(bytes.size(), kWriteSize))) {
+      stream_.WriteExactly(bytes.data(),
+                           static_cast<std::int64_t>(std::min(bytes.size(), kWriteSize)));
+    }
+  }
+  void PutLine(std::string_view line) {
+    Put(line);
+    Put(kLineEnd);
+  }
+  void Flush() {
+    stream_.WriteExactly(buffer_.data(), static_cast<std::int64_t>(buffer_.size()));
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
+  static constexpr std::size_t kWriteSize = std::size_t{1} << 20;
+  TStream& stream_;
+  std::string buffer_;
+};
+
+// The room a loaded line's text is first made with: most lines fit, and
+// each next read fills the same block.
+constexpr std::size_t kRecentRoom = 256;
 
 }  // namespace
 
@@ -114,89 +148,16 @@ void TStrings::LoadLinesFromFile(const TextValue& path) {
 
 void TStrings::LoadLinesFromStream(TStream& stream) {
   BatchBracket bracket(*this);
-  // A seek that failed (-1) is no size: taken as one, a file would load as
-  // empty, and its save would then lose every line.
-  const std::int64_t size = stream.TotalSize();
-  const std::int64_t position = stream.CurrentPosition();
-  if (size < 0 || position < 0) throw EReadError(LoadMessage(MessageId::StreamReadError));
-  std::int64_t remaining = size - position;
-  if (remaining > std::numeric_limits<std::int32_t>::max()) {
-    throw EReadError(LoadMessage(MessageId::StreamReadError));  // too large to hold
-  }
-  // Read in pieces and split as it comes, so the file's text is never held
-  // whole beside its lines; the lines' texts are carved out of an arena, not
-  // allocated one by one. Every byte or nothing: the lines replace the
-  // list's only once all of them are in.
-  constexpr std::int64_t kPieceSize = 1 << 20;
-  constexpr std::size_t kLineRoom = 4096;  // for the rest of a line cut by a piece's end
-  std::vector<char> piece(
-      static_cast<std::size_t>(std::min(std::max<std::int64_t>(remaining, 1), kPieceSize)));
-  TextArena loaded;
-  // A block costs its line end and 7 bytes more: a guess at 32-byte lines.
-  loaded.Expect(static_cast<std::size_t>(remaining + remaining / 4));
-  bool afterCarriageReturn = false;  // the last piece ended in a CR; an LF may follow
-  const auto take = [&loaded](std::string_view line) {
-    if (!loaded.IsOpen()) loaded.Open(line.size());
-    loaded.Extend(line);
-    loaded.Close();
-  };
-  while (remaining > 0) {
-    const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, kPieceSize));
-    const std::int32_t received = stream.ReadBytes(piece.data(), wanted);
-    if (received <= 0) throw EReadError(LoadMessage(MessageId::StreamReadError));
-    remaining -= received;
-    std::string_view bytes(piece.data(), static_cast<std::size_t>(received));
-    if (afterCarriageReturn && bytes.front() == kLineFeed) bytes.remove_prefix(1);
-    const std::size_t rest = ForEachEndedLine(bytes, take, afterCarriageReturn);
-    if (rest < bytes.size()) {
-      // A line that runs on past its piece goes into the arena as it comes.
-      // One that has run through a whole piece is long: it is given room
-      // for the longest it can still grow to, so it never moves again.
-      if (!loaded.IsOpen()) {
-        loaded.Open(bytes.size() - rest + kLineRoom);
-      } else if (rest == 0) {
-        loaded.Reserve(loaded.OpenLength() + bytes.size() + static_cast<std::size_t>(remaining));
-      }
-      loaded.Extend(bytes.substr(rest));
-    }
-  }
-  if (loaded.IsOpen()) loaded.Close();
+  // Every byte or nothing: the lines replace the list's only once all of
+  // them are in.
+  auto lines = std::make_unique<FileLines>();
+  lines->Read(stream);
   RemoveAllLines();
-  AppendLoadedLines(loaded);
-}
-
-void TStrings::AppendLoadedLines(TextArena& lines) {
-  ReserveLines(lines.Count());
-  lines.TakeAll([this](TextValue&& line) { AppendLine(line); });
+  AppendLoadedLines(std::move(lines));
 }
 
 void TStrings::SaveLinesToFile(const TextValue& path) {
   ReplaceFileContents(path, [this](TStream& stream) { SaveLinesToStream(stream); });
-}
-
-void TStrings::SaveLinesToStream(TStream& stream) {
-  // Written through a small buffer rather than joined first: the whole text
-  // is never held twice.
-  constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
-  std::string buffer;
-  buffer.reserve(kBufferSize);
-  const auto flush = [&] {
-    stream.WriteExactly(buffer.data(), static_cast<std::int64_t>(buffer.size()));
-    buffer.clear();
-  };
-  const std::int32_t count = LineCount();
-  for (std::int32_t i = 0; i < count; ++i) {
-    const TextValue line = LineAt(i);
-    if (buffer.size() + static_cast<std::size_t>(line.Length()) + 2 > kBufferSize) flush();
-    if (static_cast<std::size_t>(line.Length()) + 2 > kBufferSize) {
-      stream.WriteExactly(line.Bytes(), line.Length());
-    } else {
-      buffer.append(line.View());
-    }
-    buffer += kCarriageReturn;
-    buffer += kLineFeed;
-  }
-  flush();
 }
 
 void TStrings::BeginBatch() {
@@ -223,46 +184,108 @@ TStringList::~TStringList() {
 }
 
 void TStringList::CheckIndex(std::int32_t index) const {
-  if (index < 0 || index >= EntryCount) throw EListError(LoadMessage(MessageId::ListIndexError));
+  if (index < 0 || index >= LineCount()) throw EListError(LoadMessage(MessageId::ListIndexError));
 }
 
 TextValue TStringList::LineAt(std::int32_t index) const {
+  if (index >= 0 && index < LoadedLines) {
+    // The usual read, of each line once and in order: the text of the line
+    // read last, which no one holds any more, is filled again.
+    if (index != RecentIndex && Recent.ShareCount() == 1 &&
+        (Held.empty() || !Held.contains(index))) {
+      const std::string_view line = Loaded->Line(index);
+      if (!line.empty() && line.size() <= RecentRoom) {
+        Recent.Refill(line);
+        RecentIndex = index;
+        return Recent;
+      }
+    }
+    return LoadedLineAt(index);
+  }
   CheckIndex(index);
-  return Entries[index].LineText;
+  return Entries[index - LoadedLines].LineText;
+}
+
+TextValue TStringList::LoadedLineAt(std::int32_t index) const {
+  if (const auto found = Held.find(index); found != Held.end()) return found->second;
+  if (index == RecentIndex) return Recent;
+  // A caller still holds the line read last: it keeps that text, and later
+  // reads of the line share it.
+  if (RecentIndex >= 0 && Recent.ShareCount() > 1) Held.emplace(RecentIndex, std::move(Recent));
+  RecentIndex = -1;
+  const std::string_view line = Loaded->Line(index);
+  if (line.empty()) return {};
+  if (Recent.ShareCount() != 1 || line.size() > RecentRoom) {
+    RecentRoom = std::max(line.size(), kRecentRoom);
+    Recent = TextValue::OfLength(static_cast<std::int32_t>(RecentRoom), false);
+  }
+  Recent.Refill(line);
+  RecentIndex = index;
+  return Recent;
 }
 
 void TStringList::ReplaceLine(std::int32_t index, const TextValue& text) {
   if (KeepSorted) throw EListError(LoadMessage(MessageId::SortedListError));
   CheckIndex(index);
   SignalChanging();
-  Entries[index].LineText = text;
+  if (index < LoadedLines) {
+    if (index == RecentIndex) RecentIndex = -1;
+    Held.insert_or_assign(index, text);
+  } else {
+    Entries[index - LoadedLines].LineText = text;
+  }
   SignalChanged();
 }
 
 std::int32_t TStringList::AppendLine(const TextValue& text) {
-  const std::int32_t index = EntryCount;
-  InsertEntry(index, text);
-  return index;
+  InsertEntry(EntryCount, text);
+  return LineCount() - 1;
 }
 
 void TStringList::RemoveAllLines() {
-  if (EntryCount == 0) return;
+  if (LineCount() == 0) {
+    Loaded.reset();
+    return;
+  }
   SignalChanging();
+  Loaded.reset();
+  LoadedLines = 0;
+  Held.clear();
+  RecentIndex = -1;
+  Recent = TextValue();
   for (std::int32_t i = 0; i < EntryCount; ++i) Entries[i].LineText = TextValue();
   EntryCount = 0;
   SetEntryCapacity(0);
   SignalChanged();
 }
 
-void TStringList::AppendLoadedLines(TextArena& lines) {
-  // Moved in, not shared: a file's lines need no signal each, nor a touch of
-  // each line's block.
+void TStringList::AppendLoadedLines(std::unique_ptr<FileLines> lines) {
   SignalChanging();
-  ReserveLines(lines.Count());
-  lines.TakeAll([this](TextValue&& line) {
-    Entries[EntryCount++] = TStringItem{std::move(line), nullptr};
+  Loaded = std::move(lines);
+  LoadedLines = Loaded->Count();
+  Loaded->TakeApart([this](std::int32_t index, TextValue&& line) {
+    Held.insert_or_assign(index, std::move(line));
   });
   SignalChanged();
+}
+
+void TStringList::SaveLinesToStream(TStream& stream) {
+  SaveWriter writer(stream);
+  const std::int32_t loaded = LoadedLines;
+  // The loaded lines that end in CR LF and have no text of their own are
+  // written as runs of the file's bytes; the others one by one.
+  std::int32_t runStart = 0;
+  auto held = Held.begin();
+  for (std::int32_t i = 0; i < loaded; ++i) {
+    const bool hasText = held != Held.end() && held->first == i;
+    if (!hasText && Loaded->EndsInCrLf(i)) continue;
+    writer.Put(Loaded->Span(runStart, i));
+    writer.PutLine(hasText ? (held++)->second.View() : Loaded->Line(i));
+    runStart = i + 1;
+  }
+  if (loaded > 0) writer.Put(Loaded->Span(runStart, loaded));
+  for (std::int32_t i = 0; i < EntryCount; ++i) writer.PutLine(Entries[i].LineText.View());
+  writer.Flush();
 }
 
 void TStringList::InsertEntry(std::int32_t index, const TextValue& text) {

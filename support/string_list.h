@@ -6,9 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
-#include <vector>
 
+#include "support/file_lines.h"
 #include "support/file_stream.h"
 #include "support/text_value.h"
 
@@ -37,7 +38,8 @@ class TStrings : public TPersistent {
   virtual void LoadLinesFromStream(TStream& stream);
   // Writes the lines to the file, replacing it in one step (see ReplaceFileContents).
   virtual void SaveLinesToFile(const TextValue& path);
-  virtual void SaveLinesToStream(TStream& stream);
+  // Every line followed by CR LF.
+  virtual void SaveLinesToStream(TStream& stream) = 0;
 
   void BeginBatch();
   void EndBatch();
@@ -48,8 +50,9 @@ class TStrings : public TPersistent {
 
   // Room for `count` more lines, when a caller knows how many are coming.
   virtual void ReserveLines(std::int32_t count);
-  // Appends the lines a load read, in order, taking them from the arena.
-  virtual void AppendLoadedLines(TextArena& lines);
+  // Takes the lines a load read, in order, into the list, which the load
+  // has emptied.
+  virtual void AppendLoadedLines(std::unique_ptr<FileLines> lines) = 0;
 };
 
 struct TStringItem {
@@ -77,12 +80,16 @@ class TStringList : public TStrings {
   TStringList& operator=(const TStringList&) = delete;
 
   TextValue LineAt(std::int32_t index) const override;
-  std::int32_t LineCount() const override { return EntryCount; }
+  std::int32_t LineCount() const override { return LoadedLines + EntryCount; }
   void ReplaceLine(std::int32_t index, const TextValue& text) override;
   std::int32_t AppendLine(const TextValue& text) override;
   void RemoveAllLines() override;
+  // The lines that stand as the file had them go out straight from where
+  // they were read.
+  void SaveLinesToStream(TStream& stream) override;
 
-  std::int32_t Capacity() const { return EntryCapacity; }
+  // The lines the list holds before it must grow.
+  std::int32_t Capacity() const { return LoadedLines + EntryCapacity; }
 
   TNotifyEvent ChangedHandler;
   TNotifyEvent ChangingHandler;
@@ -90,9 +97,10 @@ class TStringList : public TStrings {
  protected:
   void BatchStateChanged(bool entering) override;
   void ReserveLines(std::int32_t count) override;
-  void AppendLoadedLines(TextArena& lines) override;
+  void AppendLoadedLines(std::unique_ptr<FileLines> lines) override;
 
  private:
+  TextValue LoadedLineAt(std::int32_t index) const;
   void InsertEntry(std::int32_t index, const TextValue& text);
   void GrowEntries();
   void SetEntryCapacity(std::int32_t count);
@@ -100,7 +108,21 @@ class TStringList : public TStrings {
   void SignalChanged();
   void CheckIndex(std::int32_t index) const;
 
-  // The entries; a large list's come from a memory region of their own.
+  // A loaded file's lines come first, as it was read (no item of their own);
+  // the lines appended after them are entries.
+  std::unique_ptr<FileLines> Loaded;
+  std::int32_t LoadedLines = 0;
+  // The texts of the loaded lines that have one: lines replaced, lines kept
+  // apart at the load, and lines read that a caller still held when the
+  // next was read (every read of a line shares its one text).
+  mutable std::map<std::int32_t, TextValue> Held;
+  // The loaded line read last, its text filled again for the next read when
+  // no one else holds it; its block has room for RecentRoom bytes.
+  mutable std::int32_t RecentIndex = -1;
+  mutable TextValue Recent;
+  mutable std::size_t RecentRoom = 0;
+
+  // The appended lines; a large list's come from a memory region of their own.
   std::unique_ptr<TStringItem[], EntryArrayDeleter> Entries;
   std::int32_t EntryCount = 0;
   std::int32_t EntryCapacity = 0;

@@ -116,10 +116,6 @@ TextValue TextValue::OfLength(std::int32_t length, bool zeroed) {
   return text;
 }
 
-TextValue::TextValue(const TextValue& other) noexcept : block_(other.block_) {
-  if (block_ != nullptr) block_->SetReferenceCount(block_->ReferenceCount() + 1);
-}
-
 TextValue::TextValue(TextValue&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
 
 TextValue& TextValue::operator=(const TextValue& other) noexcept {
@@ -139,19 +135,12 @@ TextValue& TextValue::operator=(TextValue&& other) noexcept {
   return *this;
 }
 
-TextValue::~TextValue() { Release(); }
-
-void TextValue::Release() noexcept {
-  if (block_ == nullptr) return;
-  const std::int32_t count = block_->ReferenceCount() - 1;
-  if (count > 0) {
-    block_->SetReferenceCount(count);
-  } else if (!block_->IsCarved()) {
+void TextValue::Free() noexcept {
+  if (!block_->IsCarved()) {
     ::operator delete(block_);
   } else if (TextArena::Chunk* chunk = TextArena::Chunk::Of(block_); --chunk->LiveBlocks == 0) {
     TextArena::Chunk::Free(chunk);
   }
-  block_ = nullptr;
 }
 
 char* TextValue::MutableBytes() {
@@ -168,10 +157,6 @@ char* TextValue::MutableBytes() {
 TextValue TextValue::Left(std::int32_t count) const {
   if (count >= Length()) return *this;
   return TextValue(Bytes(), count);
-}
-
-std::int32_t TextValue::ShareCount() const noexcept {
-  return block_ == nullptr ? 0 : block_->ReferenceCount();
 }
 
 bool operator==(const TextValue& left, const TextValue& right) noexcept {
@@ -209,12 +194,9 @@ char* TextArena::Room(std::size_t size) {
   // A block must begin within its chunk's first kChunkAlignment bytes, or it
   // would not find its chunk: after a long text, a new chunk.
   if (last_ == nullptr || last_->Used >= kChunkAlignment || last_->Size - last_->Used < size) {
-    // The first chunk no larger than the texts expected need: a small file
-    // takes little memory.
-    const std::size_t wanted = last_ == nullptr ? std::min(kChunkAlignment, expected_) : 0;
-    Chunk* chunk = Chunk::Allocate(
-        std::max({RoundUp(sizeof(Chunk) + size, kSmallestChunk), RoundUp(wanted, kSmallestChunk),
-                  last_ == nullptr ? kSmallestChunk : kChunkAlignment}));
+    // The first chunk small: a few texts take little memory.
+    Chunk* chunk = Chunk::Allocate(std::max(RoundUp(sizeof(Chunk) + size, kSmallestChunk),
+                                            last_ == nullptr ? kSmallestChunk : kChunkAlignment));
     (last_ == nullptr ? first_ : last_->Next) = chunk;
     last_ = chunk;
   }
@@ -251,11 +233,13 @@ void TextArena::Reserve(std::size_t most) {
 
 void TextArena::Extend(std::string_view bytes) {
   if (bytes.empty()) return;  // (its pointer may be null, which memcpy may not be given)
-  if (bytes.size() > openMost_ - openLength_) {
-    Reserve(std::max(openLength_ + bytes.size(), 2 * openMost_));
-  }
-  std::memcpy(open_ + TextValue::Block::kHeaderSize + openLength_, bytes.data(), bytes.size());
-  openLength_ += bytes.size();
+  std::memcpy(Space(bytes.size()), bytes.data(), bytes.size());
+  Extended(bytes.size());
+}
+
+char* TextArena::Space(std::size_t count) {
+  if (count > openMost_ - openLength_) Reserve(std::max(openLength_ + count, 2 * openMost_));
+  return open_ + TextValue::Block::kHeaderSize + openLength_;
 }
 
 void TextArena::Close() {

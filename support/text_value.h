@@ -4,9 +4,9 @@
 // reference count, the length, the bytes and one zero byte after them, so a
 // text can be handed to the platform as it stands. The empty text has no
 // block. Copies share the block; a change first makes the block the caller's
-// own (copy on change), so no other holder ever sees it. The length and the
-// bytes are read inline: a block's 8-byte header holds the reference count,
-// then the length (its top bit a mark of its own). A block is either
+// own (copy on change), so no other holder ever sees it. The length, the
+// bytes and the reference count are read inline: a block's 8-byte header
+// holds the reference count, then the length (its top bit a mark of its own). A block is either
 // allocated on its own or carved, with many others, out of a chunk of a
 // TextArena; the chunk lives as long as any of its blocks.
 #pragma once
@@ -34,11 +34,13 @@ class TextValue {
   // overwrites at once), to be filled through MutableBytes().
   static TextValue OfLength(std::int32_t length, bool zeroed = true);
 
-  TextValue(const TextValue& other) noexcept;
+  TextValue(const TextValue& other) noexcept : block_(other.block_) {
+    if (block_ != nullptr) SetCount(Count() + 1);
+  }
   TextValue(TextValue&& other) noexcept;
   TextValue& operator=(const TextValue& other) noexcept;
   TextValue& operator=(TextValue&& other) noexcept;
-  ~TextValue();
+  ~TextValue() { Release(); }
 
   std::int32_t Length() const noexcept {
     if (block_ == nullptr) return 0;
@@ -59,11 +61,22 @@ class TextValue {
   // Null for the empty text.
   char* MutableBytes();
 
+  // Gives this text `bytes` in its own block, which it alone holds and which
+  // was made (OfLength) at least as long: a text filled again and again
+  // without an allocation each time. `bytes` is not empty.
+  void Refill(std::string_view bytes) noexcept {
+    const auto word = static_cast<std::uint32_t>(bytes.size());
+    char* header = reinterpret_cast<char*>(block_);
+    std::memcpy(header + 4, &word, sizeof word);
+    std::memcpy(header + 8, bytes.data(), bytes.size());
+    header[8 + bytes.size()] = '\0';
+  }
+
   // The first `count` bytes (all of them when `count` is not below the length).
   TextValue Left(std::int32_t count) const;
 
   // How many texts share this one's block (0 for the empty text). For tests.
-  std::int32_t ShareCount() const noexcept;
+  std::int32_t ShareCount() const noexcept { return block_ == nullptr ? 0 : Count(); }
 
   friend bool operator==(const TextValue& left, const TextValue& right) noexcept;
   friend TextValue operator+(const TextValue& left, const TextValue& right);
@@ -73,7 +86,24 @@ class TextValue {
   struct Block;
   struct Adopt {};
   TextValue(Block* adopted, Adopt) noexcept : block_(adopted) {}
-  void Release() noexcept;
+  // The block's reference count, the header's first word (block_ not null).
+  std::int32_t Count() const noexcept {
+    std::int32_t count = 0;
+    std::memcpy(&count, block_, sizeof count);
+    return count;
+  }
+  void SetCount(std::int32_t count) const noexcept { std::memcpy(block_, &count, sizeof count); }
+  // Lets go of the block; the last holder frees it.
+  void Release() noexcept {
+    if (block_ == nullptr) return;
+    if (Count() > 1) {
+      SetCount(Count() - 1);
+    } else {
+      Free();
+    }
+    block_ = nullptr;
+  }
+  void Free() noexcept;
 
   Block* block_ = nullptr;
 };
@@ -89,19 +119,19 @@ class TextArena {
   TextArena(const TextArena&) = delete;
   TextArena& operator=(const TextArena&) = delete;
 
-  // How many bytes of texts are coming, about: a hint for the first chunk.
-  void Expect(std::size_t bytes) noexcept { expected_ = bytes; }
   // The next text.
   void Append(std::string_view bytes);
   // The next text, written in parts as they come: Open makes room for
   // `most` bytes, Reserve for more, Extend adds bytes (making more room when
-  // it needs to), Close ends the text.
+  // it needs to), Close ends the text. Space gives room for `count` more
+  // bytes, to be written there and then counted in by Extended.
   void Open(std::size_t most);
   void Reserve(std::size_t most);
   void Extend(std::string_view bytes);
+  char* Space(std::size_t count);
+  void Extended(std::size_t count) noexcept { openLength_ += count; }
   void Close();
   bool IsOpen() const noexcept { return open_ != nullptr; }
-  std::size_t OpenLength() const noexcept { return openLength_; }
   std::int32_t Count() const noexcept { return count_; }
   // Hands every text to `take`, in order, and leaves the arena empty.
   void TakeAll(const std::function<void(TextValue&&)>& take);
@@ -114,7 +144,6 @@ class TextArena {
   Chunk* first_ = nullptr;
   Chunk* last_ = nullptr;
   std::int32_t count_ = 0;
-  std::size_t expected_ = 0;
   char* open_ = nullptr;  // where the open text's block begins
   std::size_t openLength_ = 0;
   std::size_t openMost_ = 0;

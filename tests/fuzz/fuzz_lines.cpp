@@ -2,7 +2,8 @@
 // byte other than line ends, and joining then splitting gives the same lines
 // whenever no line holds CR or LF. Loading the text from a stream that hands
 // it out in pieces (of a size the input's first byte picks) gives the lines
-// that splitting it whole does.
+// that splitting it whole does, and saving them, one replaced (the line the
+// second byte picks), gives what joining them does.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -35,13 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(again.LineAt(i) == lines.LineAt(i))) __builtin_trap();
   }
 
-  tidemark::testing::ScriptedStream stream(text, static_cast<std::int64_t>(size),
-                                           size == 0 ? 1 : 1 + data[0] % 16);
+  // Pieces of 1 to 16 bytes, or of 257 to 511 (many 64-byte steps of the scan, and a tail).
+  const int piece = size == 0 ? 1 : data[0] < 128 ? 1 + data[0] % 16 : 1 + 2 * data[0];
+  tidemark::testing::ScriptedStream stream(text, static_cast<std::int64_t>(size), piece);
   TStringList loaded;
   loaded.LoadLinesFromStream(stream);
   if (loaded.LineCount() != lines.LineCount()) __builtin_trap();
   for (std::int32_t i = 0; i < lines.LineCount(); ++i) {
     if (!(loaded.LineAt(i) == lines.LineAt(i))) __builtin_trap();
   }
+
+  if (lines.LineCount() > 0) {
+    const std::int32_t replaced = size < 2 ? 0 : data[1] % lines.LineCount();
+    lines.ReplaceLine(replaced, "replaced");
+    loaded.ReplaceLine(replaced, "replaced");
+  }
+  loaded.SaveLinesToStream(stream);
+  if (stream.written != lines.JoinLinesAsText().View()) __builtin_trap();
   return 0;
 }

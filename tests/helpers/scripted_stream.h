@@ -1,6 +1,6 @@
 // A stream for tests over text in memory, whose reads hand out at most
 // `chunk` bytes each, and nothing past `available`: loads that arrive in
-// pieces, and reads that come up short.
+// pieces, and reads that come up short. What is written to it is kept.
 #pragma once
 
 #include <algorithm>
@@ -25,7 +25,10 @@ class ScriptedStream : public TStream {
     position_ += n;
     return n;
   }
-  std::int32_t WriteBytes(const void*, std::int32_t) override { return 0; }
+  std::int32_t WriteBytes(const void* bytes, std::int32_t count) override {
+    written.append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
+    return count;
+  }
   std::int64_t MoveTo(std::int64_t offset, SeekOrigin origin) override {
     if (origin == SeekOrigin::FromStart) position_ = offset;
     if (origin == SeekOrigin::FromCurrent) position_ += offset;
@@ -33,6 +36,8 @@ class ScriptedStream : public TStream {
       position_ = static_cast<std::int64_t>(content_.size()) + offset;
     return position_;
   }
+
+  std::string written;
 
  private:
   std::string content_;

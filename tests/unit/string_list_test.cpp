@@ -70,6 +70,13 @@ const SplitCase kSplitCases[] = {
     // A line that begins just before the end of a 1 MiB piece and runs far into the next.
     {std::string((1 << 20) - 3, 'a') + "\r\n" + std::string(9000, 'b') + "\n",
      {std::string((1 << 20) - 3, 'a'), std::string(9000, 'b')}},
+    // Lines long enough to be read into a text of their own: one whose CR
+    // ends a 1 MiB piece, one ended by a lone CR.
+    {std::string((2 << 20) - 1, 'a') + "\r\nb", {std::string((2 << 20) - 1, 'a'), "b"}},
+    {std::string((1 << 20) + 9, 'a') + "\rb\r", {std::string((1 << 20) + 9, 'a'), "b"}},
+    // Line ends astride the load's 32- and 64-byte scan steps: a CR LF, and an LF alone.
+    {std::string(63, 'a') + "\r\n\r" + std::string(62, 'c') + "\n\n",
+     {std::string(63, 'a'), "", std::string(62, 'c'), ""}},
 };
 
 TEST(StringList, TextSplitsIntoLinesAtCrLfCrAndLf) {
@@ -249,6 +256,31 @@ TEST(StringList, LoadedLinesOutliveTheirList) {
   EXPECT_EQ(kept[1].View(), "Line1");
   kept.erase(kept.begin(), kept.begin() + 3);  // blocks go in any order
   EXPECT_EQ(kept[0].View(), "Line49999");
+}
+
+// A loaded list saves as its lines joined: those unchanged straight from the
+// load (a line longer than a read piece from a text of its own), a replaced
+// one as given, each followed by CR LF.
+TEST(StringList, LoadedLinesSaveAsJoined) {
+  const std::string longLine((1 << 20) + 5, 'L');
+  struct Case {
+    std::string text;
+    std::int32_t replaced;  // the line replaced by "new", or -1
+    std::string saved;
+  };
+  const Case cases[] = {
+      {"a\r\nb\r\nc\r\n", 1, "a\r\nnew\r\nc\r\n"},
+      {longLine + "\r\nx\n", -1, longLine + "\r\nx\r\n"},
+      {"x\r\n" + longLine, 0, "new\r\n" + longLine + "\r\n"},
+  };
+  for (const Case& c : cases) {
+    TStringList list;
+    ScriptedStream stream(c.text, static_cast<std::int64_t>(c.text.size()), 1 << 20);
+    list.LoadLinesFromStream(stream);
+    if (c.replaced >= 0) list.ReplaceLine(c.replaced, "new");
+    list.SaveLinesToStream(stream);
+    EXPECT_TRUE(stream.written == c.saved) << c.text.size() << " bytes, line " << c.replaced;
+  }
 }
 
 class StringListFiles : public ::testing::Test {
