@@ -170,6 +170,37 @@ void FileLines::Scan(std::size_t from, std::size_t to) {
   afterCarriageReturn_ = bytes_[to - 1] == kCarriageReturn;
 }
 
+std::int32_t FileLines::NextWithoutCrLf(std::int32_t from) const noexcept {
+  const std::size_t blockSize = std::size_t{1} << shift_;
+  auto index = static_cast<std::size_t>(from);
+  const auto count = static_cast<std::size_t>(count_);
+  while (index < count) {
+    const std::uint32_t* const block = entries_[index >> shift_];
+    std::size_t at = index & (blockSize - 1);
+    const std::size_t end = std::min(blockSize, at + (count - index));
+    // Sixteen entries a step: their top bits at once, all set while every
+    // line ends in CR LF.
+    for (; at + 16 <= end; at += 16) {
+      int mask = 0;
+      for (int quarter = 0; quarter < 4; ++quarter) {
+        const __m128i four =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at) + quarter);
+        mask |= _mm_movemask_ps(_mm_castsi128_ps(four)) << (4 * quarter);
+      }
+      if (mask != 0xFFFF) {
+        at += static_cast<std::size_t>(std::countr_one(static_cast<unsigned>(mask)));
+        return static_cast<std::int32_t>((index & ~(blockSize - 1)) + at);
+      }
+    }
+    for (; at < end; ++at) {
+      if ((block[at] & kCrLf) == 0)
+        return static_cast<std::int32_t>((index & ~(blockSize - 1)) + at);
+    }
+    index = (index & ~(blockSize - 1)) + end;
+  }
+  return count_;
+}
+
 void FileLines::AddBlock() {
   // Reserved first: the region is then never lost.
   entries_.reserve(entries_.size() + 1);

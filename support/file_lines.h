@@ -35,8 +35,9 @@ class FileLines {
     const std::string_view line(bytes_ + start, Start(index + 1) - start);
     return (entry & kCrLf) != 0 ? line.substr(0, line.size() - 2) : WithoutEnd(line);
   }
-  // Whether line `index` ends in CR LF, as a save writes every line.
-  bool EndsInCrLf(std::int32_t index) const noexcept { return (Entry(index) & kCrLf) != 0; }
+  // The first line from `from` on that does not end in CR LF, or Count():
+  // a save writes the lines before it as they lie.
+  std::int32_t NextWithoutCrLf(std::int32_t from) const noexcept;
   // The bytes from line `first`'s start to line `last`'s, line ends included.
   std::string_view Span(std::int32_t first, std::int32_t last) const noexcept {
     return {bytes_ + Start(first), Start(last) - Start(first)};

@@ -277,8 +277,10 @@ void TStringList::SaveLinesToStream(TStream& stream) {
   std::int32_t runStart = 0;
   auto held = Held.begin();
   for (std::int32_t i = 0; i < loaded; ++i) {
+    i = Loaded->NextWithoutCrLf(i);
+    if (held != Held.end()) i = std::min(i, held->first);
+    if (i >= loaded) break;
     const bool hasText = held != Held.end() && held->first == i;
-    if (!hasText && Loaded->EndsInCrLf(i)) continue;
     writer.Put(Loaded->Span(runStart, i));
     writer.PutLine(hasText ? (held++)->second.View() : Loaded->Line(i));
     runStart = i + 1;

@@ -28,6 +28,12 @@ Lines LinesOf(const TStrings& list) {
   return lines;
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
 void Fill(TStringList& list, const Lines& lines) {
   for (const std::string& line : lines) list.AppendLine(TextValue(line));
 }
@@ -272,6 +278,12 @@ TEST(StringList, LoadedLinesSaveAsJoined) {
       {"a\r\nb\r\nc\r\n", 1, "a\r\nnew\r\nc\r\n"},
       {longLine + "\r\nx\n", -1, longLine + "\r\nx\r\n"},
       {"x\r\n" + longLine, 0, "new\r\n" + longLine + "\r\n"},
+      // Lines not ended by CR LF sought sixteen entries a step, in blocks
+      // of 1024: one in the second step, the next block's first, and the
+      // replaced one after it.
+      {Repeat("a\r\n", 20) + "b\n" + Repeat("a\r\n", 1003) + "c\n" + Repeat("a\r\n", 76), 1040,
+       Repeat("a\r\n", 20) + "b\r\n" + Repeat("a\r\n", 1003) + "c\r\n" + Repeat("a\r\n", 15) +
+           "new\r\n" + Repeat("a\r\n", 60)},
   };
   for (const Case& c : cases) {
     TStringList list;
