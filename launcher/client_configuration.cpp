@@ -17,13 +17,11 @@ const char* const kJournalKey = "JournalSaveFile";
 
 bool PointJournalAt(TStrings& configLines, const TextValue& journalLine) {
   bool replaced = false;
-  // The count is asked for again each time round; a replacement never changes it.
-  for (std::int32_t i = 0; i < configLines.LineCount(); ++i) {
-    // The key's first occurrence at position 1: the line begins with it.
-    if (configLines.LineAt(i).View().starts_with(kJournalKey)) {
-      configLines.ReplaceLine(i, journalLine);
-      replaced = true;
-    }
+  // The key's first occurrence at position 1: the line begins with it.
+  for (std::int32_t i = configLines.NextLineStartingWith(kJournalKey, 0); i >= 0;
+       i = configLines.NextLineStartingWith(kJournalKey, i + 1)) {
+    configLines.ReplaceLine(i, journalLine);
+    replaced = true;
   }
   if (!replaced) configLines.AppendLine(journalLine);
   return replaced;

@@ -201,6 +201,31 @@ std::int32_t FileLines::NextWithoutCrLf(std::int32_t from) const noexcept {
   return count_;
 }
 
+std::int32_t FileLines::NextStartingWith(std::string_view prefix, std::int32_t from,
+                                         std::int32_t to) const noexcept {
+  // No line holds a CR or an LF: bytes that match such a prefix end the
+  // line. Without them, a match from a line's start lies within the line.
+  if (prefix.find_first_of("\r\n") != std::string_view::npos) return to;
+  if (prefix.empty() || from >= to) return from < to ? from : to;
+  const std::size_t blockSize = std::size_t{1} << shift_;
+  auto index = static_cast<std::size_t>(from);
+  const auto last = static_cast<std::size_t>(to);
+  while (index < last) {
+    const std::uint32_t* const block = entries_[index >> shift_];
+    const std::size_t base = index & ~(blockSize - 1);
+    const std::size_t end = std::min(blockSize, last - base);
+    for (std::size_t at = index - base; at < end; ++at) {
+      const std::size_t start = block[at] & ~kCrLf;
+      if (bytes_[start] == prefix[0] && size_ - start >= prefix.size() &&
+          std::memcmp(bytes_ + start, prefix.data(), prefix.size()) == 0) {
+        return static_cast<std::int32_t>(base + at);
+      }
+    }
+    index = base + end;
+  }
+  return to;
+}
+
 void FileLines::AddBlock() {
   // Reserved first: the region is then never lost.
   entries_.reserve(entries_.size() + 1);

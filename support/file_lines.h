@@ -38,6 +38,10 @@ class FileLines {
   // The first line from `from` on that does not end in CR LF, or Count():
   // a save writes the lines before it as they lie.
   std::int32_t NextWithoutCrLf(std::int32_t from) const noexcept;
+  // The first line in [from, to) that begins with `prefix`, or `to`. (A
+  // line kept apart is sought in the first piece read of it.)
+  std::int32_t NextStartingWith(std::string_view prefix, std::int32_t from,
+                                std::int32_t to) const noexcept;
   // The bytes from line `first`'s start to line `last`'s, line ends included.
   std::string_view Span(std::int32_t first, std::int32_t last) const noexcept {
     return {bytes_ + Start(first), Start(last) - Start(first)};

@@ -130,6 +130,13 @@ TextValue TStrings::JoinLinesAsText() const {
   return text;
 }
 
+std::int32_t TStrings::NextLineStartingWith(std::string_view prefix, std::int32_t from) const {
+  for (std::int32_t i = std::max(from, 0); i < LineCount(); ++i) {
+    if (LineAt(i).View().starts_with(prefix)) return i;
+  }
+  return -1;
+}
+
 void TStrings::SplitTextIntoLines(const TextValue& text) {
   BatchBracket bracket(*this);
   RemoveAllLines();
@@ -235,6 +242,24 @@ void TStringList::ReplaceLine(std::int32_t index, const TextValue& text) {
     Entries[index - LoadedLines].LineText = text;
   }
   SignalChanged();
+}
+
+std::int32_t TStringList::NextLineStartingWith(std::string_view prefix, std::int32_t from) const {
+  std::int32_t i = std::max(from, 0);
+  // The loaded lines as read, up to each that has a text of its own.
+  for (auto held = Held.lower_bound(i); i < LoadedLines; ++held) {
+    const std::int32_t until =
+        held != Held.end() ? std::min(held->first, LoadedLines) : LoadedLines;
+    i = Loaded->NextStartingWith(prefix, i, until);
+    if (i < until) return i;
+    if (until == LoadedLines) break;
+    if (held->second.View().starts_with(prefix)) return until;
+    i = until + 1;
+  }
+  for (i = std::max(i, LoadedLines); i < LineCount(); ++i) {
+    if (Entries[i - LoadedLines].LineText.View().starts_with(prefix)) return i;
+  }
+  return -1;
 }
 
 std::int32_t TStringList::AppendLine(const TextValue& text) {

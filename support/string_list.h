@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 
 #include "support/file_lines.h"
 #include "support/file_stream.h"
@@ -25,6 +26,9 @@ class TStrings : public TPersistent {
   virtual void ReplaceLine(std::int32_t index, const TextValue& text) = 0;
   virtual std::int32_t AppendLine(const TextValue& text) = 0;
   virtual void RemoveAllLines() = 0;
+  // The first line from `from` on that begins with `prefix`, or -1: what a
+  // search of the lines asks, without a text made for each.
+  virtual std::int32_t NextLineStartingWith(std::string_view prefix, std::int32_t from) const;
 
   // Every line followed by CR LF, in one text allocated at its exact size.
   virtual TextValue JoinLinesAsText() const;
@@ -84,6 +88,7 @@ class TStringList : public TStrings {
   void ReplaceLine(std::int32_t index, const TextValue& text) override;
   std::int32_t AppendLine(const TextValue& text) override;
   void RemoveAllLines() override;
+  std::int32_t NextLineStartingWith(std::string_view prefix, std::int32_t from) const override;
   // The lines that stand as the file had them go out straight from where
   // they were read.
   void SaveLinesToStream(TStream& stream) override;

@@ -295,6 +295,40 @@ TEST(StringList, LoadedLinesSaveAsJoined) {
   }
 }
 
+// A search of the loaded lines by their bytes as read finds what a search
+// of their texts finds, from every line on: lines replaced since, appended,
+// kept apart, cut short by the file's end, and prefixes no line can begin
+// with (a line holds no CR or LF).
+TEST(StringList, SearchByPrefixFindsWhatTheTextsHold) {
+  const std::string longLine = "Key" + std::string((1 << 20) + 5, 'L');
+  struct Case {
+    std::string text;
+    std::int32_t replaced;  // the line replaced by "Key=new", or -1
+    std::string_view prefix;
+  };
+  const Case cases[] = {
+      {"Key=1\r\nx\nKey=2\rKe", -1, "Key"},
+      {"x\r\nKe", -1, std::string_view("Ke\0", 3)},
+      {"Key=1\r\nx\r\nKey=2\r\n", 0, "Key=1"},
+      {"x\r\ny\r\n", 1, "Key=new"},
+      {"x\r\n" + longLine + "\r\nKey\r\n", -1, "KeyL"},
+      {"Key\r\nKey\r\n", -1, "Key\r"},
+      {"Key\r\n", -1, ""},
+  };
+  for (const Case& c : cases) {
+    TStringList list;
+    ScriptedStream stream(c.text, static_cast<std::int64_t>(c.text.size()), 1 << 20);
+    list.LoadLinesFromStream(stream);
+    if (c.replaced >= 0) list.ReplaceLine(c.replaced, "Key=new");
+    list.AppendLine("Key=appended");
+    for (std::int32_t from = 0; from <= list.LineCount(); ++from) {
+      EXPECT_EQ(list.NextLineStartingWith(c.prefix, from),
+                list.TStrings::NextLineStartingWith(c.prefix, from))
+          << c.text.size() << " bytes, " << c.prefix << " from " << from;
+    }
+  }
+}
+
 class StringListFiles : public ::testing::Test {
  protected:
   ScratchFolder scratch_;
