@@ -77,7 +77,8 @@ constexpr long long FoldingConstant(int n) {
   for (int bit = 0; bit < 32; ++bit) {
     if (((remainder >> bit) & 1U) != 0) reflected |= std::uint64_t{1} << (31 - bit);
   }
-  return static_cast<long long>(reflected << 1);
+  const std::uint64_t placed = reflected << 1;
+  return static_cast<long long>(placed);
 }
 
 constexpr std::size_t kBlock = 16;
