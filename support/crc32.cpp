@@ -57,17 +57,18 @@ std::uint32_t TableSteps(std::uint32_t crc, const unsigned char* byte, std::size
 
 // Folding (Intel's "Fast CRC Computation for Generic Polynomials Using
 // PCLMULQDQ Instruction", 2009): a block of 128 bits that stands d bits
-// before the end of the data is worth, modulo the polynomial, its two
-// halves times x^(d+32) and x^(d-32) in the reflected order the bytes'
-// bits have; so it can be added into the block d bits further on. Four
-// blocks at once (d = 512) keep the multiplier busy; the last four fold
-// into one (d = 128), and the 16 bytes left have the same CRC as all
-// that was folded into them, which the table takes on from there.
+// before the block it is added into is worth, modulo the polynomial, its
+// two halves times x^(d+32) and x^(d-32) in the reflected order the bytes'
+// bits have. Four blocks at once (d = 512) keep the multiplier busy; the
+// last four fold into one (d = 128). The register went into the first
+// block, so the 16 bytes left have the same CRC from a zero register as
+// all that was folded into them: the table takes on from there, with no
+// reduction of its own.
 //
 // x^n modulo the CRC-32 polynomial (with its x^32), reflected to the bytes'
 // bit order and one place up: a carry-less product of two reflected numbers
-// comes out one place low.
-constexpr long long FoldingConstant(int n) {
+// comes out one place low. Evaluated by the compiler (consteval).
+consteval long long FoldingConstant(int n) {
   std::uint64_t remainder = 1;
   for (int i = 0; i < n; ++i) {
     remainder <<= 1;

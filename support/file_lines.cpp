@@ -216,6 +216,8 @@ std::int32_t FileLines::NextStartingWith(std::string_view prefix, std::int32_t f
     const std::size_t end = std::min(blockSize, last - base);
     for (std::size_t at = index - base; at < end; ++at) {
       const std::size_t start = block[at] & ~kCrLf;
+      // (A last line without a line end may be shorter than the prefix:
+      // nothing past the file's bytes is compared.)
       if (bytes_[start] == prefix[0] && size_ - start >= prefix.size() &&
           std::memcmp(bytes_ + start, prefix.data(), prefix.size()) == 0) {
         return static_cast<std::int32_t>(base + at);

@@ -35,11 +35,12 @@ class FileLines {
     const std::string_view line(bytes_ + start, Start(index + 1) - start);
     return (entry & kCrLf) != 0 ? line.substr(0, line.size() - 2) : WithoutEnd(line);
   }
-  // The first line from `from` on that does not end in CR LF, or Count():
-  // a save writes the lines before it as they lie.
+  // The first line from `from` (not below 0) on that does not end in CR LF,
+  // or Count(): a save writes the lines before it as they lie.
   std::int32_t NextWithoutCrLf(std::int32_t from) const noexcept;
-  // The first line in [from, to) that begins with `prefix`, or `to`. (A
-  // line kept apart is sought in the first piece read of it.)
+  // The first line in [from, to) (`from` not below 0) that begins with
+  // `prefix`, or `to`. A line kept apart is sought only in the piece of it
+  // read into the region (1 MiB or more): its text is the one to ask.
   std::int32_t NextStartingWith(std::string_view prefix, std::int32_t from,
                                 std::int32_t to) const noexcept;
   // The bytes from line `first`'s start to line `last`'s, line ends included.

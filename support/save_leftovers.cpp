@@ -131,6 +131,7 @@ bool HoldsWhatItsNameProves(const Leftover& file) {
 }  // namespace
 
 void SaveProof::Add(const void* bytes, std::int64_t count) {
+  if (count <= 0) return;
   Crc = Crc32(Crc, bytes, static_cast<std::size_t>(count));
   Size += count;
 }

@@ -26,8 +26,8 @@ class TStrings : public TPersistent {
   virtual void ReplaceLine(std::int32_t index, const TextValue& text) = 0;
   virtual std::int32_t AppendLine(const TextValue& text) = 0;
   virtual void RemoveAllLines() = 0;
-  // The first line from `from` on that begins with `prefix`, or -1: what a
-  // search of the lines asks, without a text made for each.
+  // The first line from `from` on that begins with `prefix`, or -1. (The
+  // string list seeks in its loaded lines as read, making no text for each.)
   virtual std::int32_t NextLineStartingWith(std::string_view prefix, std::int32_t from) const;
 
   // Every line followed by CR LF, in one text allocated at its exact size.
