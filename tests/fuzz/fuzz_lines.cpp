@@ -3,12 +3,14 @@
 // whenever no line holds CR or LF. Loading the text from a stream that hands
 // it out in pieces (of a size the input's first byte picks) gives the lines
 // that splitting it whole does, and saving them, one replaced (the line the
-// second byte picks), gives what joining them does.
+// second byte picks), gives what joining them does; seeking them by a
+// prefix finds what seeking their texts does.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "helpers/scripted_stream.h"
 #include "support/string_list.h"
@@ -53,5 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   loaded.SaveLinesToStream(stream);
   if (stream.written != lines.JoinLinesAsText().View()) __builtin_trap();
+
+  // Seeking the loaded lines by a prefix (up to 7 bytes, from the fourth on)
+  // finds, match after match, what seeking their texts finds.
+  const std::size_t length = size < 3 ? 0 : std::min<std::size_t>(data[2] % 8, size - 3);
+  const std::string_view prefix(text.data() + std::min<std::size_t>(size, 3), length);
+  for (std::int32_t from = 0;;) {
+    const std::int32_t found = loaded.NextLineStartingWith(prefix, from);
+    if (found != loaded.tidemark::TStrings::NextLineStartingWith(prefix, from)) __builtin_trap();
+    if (found < 0) break;
+    from = found + 1;
+  }
   return 0;
 }
